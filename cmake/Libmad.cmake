@@ -1,0 +1,55 @@
+# libmad 0.15.1b built from the pristine upstream release that scripts/setup.sh unpacks into the
+# build tree. Every build (plug-in, tests, fuzzing, benchmarks) uses this same decoder source.
+#
+# The release's prebuilt mad.h is the i686 variant (FPM_INTEL, 32-bit long). Builds for other
+# processors get a mad.h of their own: the same concatenated component headers with their own
+# fixed-point choice and type sizes, as the release's Makefile would write it.
+set(_mad_src "${VINTROVE_LIBMAD_SOURCE}")
+if(NOT EXISTS "${_mad_src}/decoder.c")
+  message(FATAL_ERROR "libmad source not found at ${_mad_src}: run scripts/setup.sh first")
+endif()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_mad_fpm FPM_64BIT)
+  set(_mad_sizeof_long 8)
+  if(WIN32)
+    set(_mad_sizeof_long 4)  # LLP64
+  endif()
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR CMAKE_SYSTEM_PROCESSOR STREQUAL "")
+  set(_mad_fpm FPM_INTEL)
+  set(_mad_sizeof_long 4)
+else()
+  set(_mad_fpm FPM_DEFAULT)
+  set(_mad_sizeof_long 4)
+endif()
+
+set(_mad_gen "${CMAKE_BINARY_DIR}/libmad")
+file(READ "${_mad_src}/mad.h" _mad_h)
+string(REPLACE "# define FPM_INTEL" "# define ${_mad_fpm}" _mad_h "${_mad_h}")
+string(REPLACE "# define SIZEOF_LONG 4" "# define SIZEOF_LONG ${_mad_sizeof_long}" _mad_h "${_mad_h}")
+file(CONFIGURE OUTPUT "${_mad_gen}/mad.h" CONTENT "${_mad_h}" @ONLY)
+file(CONFIGURE OUTPUT "${_mad_gen}/config.h" CONTENT "\
+/* Written by the build: what the release's configure script would find here. */
+#define HAVE_ASSERT_H 1
+#define HAVE_ERRNO_H 1
+#define HAVE_LIMITS_H 1
+#define HAVE_STDLIB_H 1
+#define HAVE_STRING_H 1
+#define STDC_HEADERS 1
+#define SIZEOF_INT 4
+#define SIZEOF_LONG ${_mad_sizeof_long}
+#define SIZEOF_LONG_LONG 8
+#define PACKAGE \"libmad\"
+#define VERSION \"0.15.1b\"
+")
+
+add_library(mad STATIC
+  ${_mad_src}/version.c ${_mad_src}/fixed.c ${_mad_src}/bit.c ${_mad_src}/timer.c
+  ${_mad_src}/stream.c ${_mad_src}/frame.c ${_mad_src}/synth.c ${_mad_src}/decoder.c
+  ${_mad_src}/layer12.c ${_mad_src}/layer3.c ${_mad_src}/huffman.c)
+target_compile_definitions(mad PRIVATE HAVE_CONFIG_H ${_mad_fpm})
+target_include_directories(mad PRIVATE "${_mad_gen}" "${_mad_src}")
+target_include_directories(mad SYSTEM INTERFACE "${_mad_gen}")
+# Old C: keep its warnings out of our logs, and let it alias as it was written to.
+target_compile_options(mad PRIVATE -w -fno-strict-aliasing)
+set_target_properties(mad PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON)

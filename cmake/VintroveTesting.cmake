@@ -1,0 +1,21 @@
+# GoogleTest from the distribution's sources, built with this build's compiler (MinGW for win32),
+# and a helper that registers one test program as one CTest test writing a JUnit-style report,
+# which the test command sums up.
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${VINTROVE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(VINTROVE_TEST_REPORTS "${CMAKE_BINARY_DIR}/test-reports")
+
+# vintrove_add_gtest(<name> SOURCES ... [LIBRARIES ...] [LABELS ...])
+function(vintrove_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gmock GTest::gtest_main vintrove_warnings)
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${VINTROVE_TEST_REPORTS}/${name}.xml)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(ARG_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,60 @@
+# Shared by the run scripts: where the builds live and how each is configured.
+# shellcheck shell=bash
+top=${top:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export VINTROVE_WINEPREFIX="$top/build/wineprefix"
+export WINEPREFIX="$VINTROVE_WINEPREFIX"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+jobs=${VINTROVE_JOBS:-2}
+
+flavour_dir() { echo "$top/build/$1"; }
+
+configure_flavour() {
+  local flavour=$1 dir
+  dir=$(flavour_dir "$flavour")
+  local args=(-S "$top" -B "$dir" -G Ninja -DVINTROVE_WERROR=ON)
+  case "$flavour" in
+    native) args+=(-DCMAKE_BUILD_TYPE=Debug "-DVINTROVE_SANITIZERS=address;undefined") ;;
+    tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTROVE_SANITIZERS=thread) ;;
+    release-native) args+=(-DCMAKE_BUILD_TYPE=Release) ;;
+    win32) args+=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_TOOLCHAIN_FILE=$top/cmake/toolchain-mingw-i686.cmake") ;;
+    *) echo "unknown build: $flavour" >&2; return 2 ;;
+  esac
+  cmake "${args[@]}" >/dev/null
+}
+
+build_flavour() {
+  configure_flavour "$1"
+  cmake --build "$(flavour_dir "$1")" -j "$jobs"
+}
+
+# A virtual X display for the Windows GUI under Wine; stopped when the calling script exits.
+start_virtual_display() {
+  [ -n "${VINTROVE_DISPLAY_STARTED:-}" ] && return 0
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$n"
+  export VINTROVE_DISPLAY_STARTED=1
+}
+
+# A persistent wineserver keeps each test program's start short; the prefix is made once.
+start_wine() {
+  mkdir -p "$VINTROVE_WINEPREFIX"
+  if [ ! -f "$VINTROVE_WINEPREFIX/system.reg" ]; then
+    echo "run: preparing the Wine prefix (first time only)"
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+stop_background() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Brings a fresh Debian machine (as root) to where both builds and the tests can run:
+# installs the missing packages and fetches libmad's upstream source release into the build tree.
+# Safe to run again: it only installs what is missing and reuses a verified tarball.
+set -euo pipefail
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+libmad_tarball=libmad_0.15.1b.orig.tar.gz
+libmad_sha256=bbfac3ed6bfbc2823d3775ebb931087371e142bb0e9bb1bee51a76a6e0078690
+download_dir="$top/build/downloads"
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32:i386 wine64
+  xvfb xauth x11-utils fonts-liberation
+  googletest
+  clang libclang-rt-14-dev
+  libbenchmark-dev
+  ca-certificates
+)
+
+log() { printf 'setup: %s\n' "$*"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+apt_updated=false
+apt_update() {
+  $apt_updated && return 0
+  as_root apt-get update -qq
+  apt_updated=true
+}
+
+missing_packages() {
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || echo "$p"
+  done
+}
+
+ensure_i386() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    log "adding the i386 architecture"
+    as_root dpkg --add-architecture i386
+    apt_updated=false
+  fi
+}
+
+ensure_packages() {
+  local missing
+  missing=$(missing_packages)
+  [ -z "$missing" ] && return 0
+  log "installing:" $missing
+  apt_update
+  # shellcheck disable=SC2086
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# Source entries mirror the binary ones already configured, so no host name is written here.
+ensure_source_entries() {
+  local target=/etc/apt/sources.list.d/vintrove-sources.sources
+  local legacy=/etc/apt/sources.list.d/vintrove-sources.list
+  [ -f "$target" ] || [ -f "$legacy" ] && return 0
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    grep -q '^Types:.*deb-src' "$f" && return 0
+  done
+  if grep -qs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then return 0; fi
+
+  log "adding source package entries"
+  local tmp
+  tmp=$(mktemp)
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    case "$f" in *disabled*) continue ;; esac
+    # Only Debian's own entries: third-party repositories rarely publish sources.
+    awk 'BEGIN { RS=""; ORS="\n\n" }
+         /Signed-By: \/usr\/share\/keyrings\/debian-archive-keyring.gpg/ || !/Signed-By:/ {
+           if ($0 ~ /(^|\n)Types:[^\n]*deb([ \n]|$)/) {
+             sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print
+           }
+         }' "$f" >>"$tmp"
+  done
+  if [ -s "$tmp" ]; then
+    as_root install -m 0644 "$tmp" "$target"
+  else
+    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list | sed 's/^deb /deb-src /' >"$tmp"
+    as_root install -m 0644 "$tmp" "$legacy"
+  fi
+  rm -f "$tmp"
+  apt_updated=false
+}
+
+tarball_ok() {
+  [ -f "$download_dir/$libmad_tarball" ] &&
+    echo "$libmad_sha256  $download_dir/$libmad_tarball" | sha256sum -c --status
+}
+
+ensure_libmad_source() {
+  mkdir -p "$download_dir"
+  if ! tarball_ok; then
+    ensure_source_entries
+    apt_update
+    log "fetching libmad's upstream source release"
+    local work
+    work=$(mktemp -d)
+    # The distribution's patch archive may be missing from the mirror; only the upstream tarball matters.
+    (cd "$work" && apt-get source --download-only -qq libmad >/dev/null 2>&1) || true
+    if [ ! -f "$work/$libmad_tarball" ]; then
+      local uri
+      uri=$(cd "$work" && apt-get source --print-uris -qq libmad 2>/dev/null |
+        awk -v name="$libmad_tarball" '$2 == name { gsub("\x27", "", $1); print $1 }')
+      if [ -n "$uri" ]; then
+        (cd "$work" && /usr/lib/apt/apt-helper download-file "$uri" "$work/$libmad_tarball" >/dev/null)
+      fi
+    fi
+    [ -f "$work/$libmad_tarball" ] || { log "could not obtain $libmad_tarball"; exit 1; }
+    mv "$work/$libmad_tarball" "$download_dir/$libmad_tarball"
+    rm -rf "$work"
+    tarball_ok || { log "$libmad_tarball has the wrong SHA-256"; rm -f "$download_dir/$libmad_tarball"; exit 1; }
+  fi
+  local unpacked="$top/build/third_party/libmad-0.15.1b"
+  if [ ! -f "$unpacked/decoder.c" ]; then
+    mkdir -p "$top/build/third_party"
+    tar -xzf "$download_dir/$libmad_tarball" -C "$top/build/third_party"
+  fi
+}
+
+ensure_i386
+ensure_packages
+ensure_libmad_source
+log "ready"

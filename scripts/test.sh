@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds every flavour and runs every test: native (AddressSanitizer and UBSan), win32 under
+# Wine on a virtual display. Ends with one plain line: "N passed, N failed".
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$top"
+source scripts/common.sh
+
+scripts/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
+trap stop_background EXIT
+
+flavours=(native win32)
+build_failures=0
+ran=()
+for flavour in "${flavours[@]}"; do
+  echo "== build $flavour"
+  if build_flavour "$flavour"; then
+    ran+=("$flavour")
+  else
+    echo "run: the $flavour build failed"
+    build_failures=$((build_failures + 1))
+  fi
+done
+
+start_virtual_display
+start_wine
+
+for flavour in "${ran[@]}"; do
+  dir=$(flavour_dir "$flavour")
+  echo "== test $flavour"
+  rm -rf "$dir/test-reports" "$dir/ctest-junit.xml"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --output-junit "$dir/ctest-junit.xml"
+done
+
+totals=$(scripts/test-summary.sh "${ran[@]/#/$top/build/}")
+read -r passed failed <<<"$totals"
+failed=$((failed + build_failures))
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

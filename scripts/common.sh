@@ -45,13 +45,15 @@ start_virtual_display() {
 }
 
 # A persistent wineserver keeps each test program's start short; the prefix is made once.
+# Wine's own service processes are started here, with their output going nowhere: started by
+# the first test instead, they would inherit its output pipe and keep CTest waiting forever.
 start_wine() {
   mkdir -p "$VINTROVE_WINEPREFIX"
   if [ ! -f "$VINTROVE_WINEPREFIX/system.reg" ]; then
     echo "run: preparing the Wine prefix (first time only)"
-    wineboot -i >/dev/null 2>&1 || true
   fi
-  wineserver -p >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 stop_background() {

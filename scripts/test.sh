@@ -29,7 +29,7 @@ for flavour in "${ran[@]}"; do
   dir=$(flavour_dir "$flavour")
   echo "== test $flavour"
   rm -rf "$dir/test-reports" "$dir/ctest-junit.xml"
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --output-junit "$dir/ctest-junit.xml"
+  ctest --test-dir "$dir" -j "$jobs" --timeout 300 --output-on-failure --output-junit "$dir/ctest-junit.xml"
 done
 
 totals=$(scripts/test-summary.sh "${ran[@]/#/$top/build/}")

@@ -68,7 +68,10 @@ ensure_source_entries() {
     [ -f "$f" ] || continue
     grep -q '^Types:.*deb-src' "$f" && return 0
   done
-  if grep -qs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then return 0; fi
+  local lists=()
+  [ -f /etc/apt/sources.list ] && lists+=(/etc/apt/sources.list)
+  for f in /etc/apt/sources.list.d/*.list; do [ -f "$f" ] && lists+=("$f"); done
+  if [ ${#lists[@]} -gt 0 ] && grep -qs '^deb-src ' "${lists[@]}"; then return 0; fi
 
   log "adding source package entries"
   local tmp
@@ -87,7 +90,7 @@ ensure_source_entries() {
   if [ -s "$tmp" ]; then
     as_root install -m 0644 "$tmp" "$target"
   else
-    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list | sed 's/^deb /deb-src /' >"$tmp"
+    [ ${#lists[@]} -gt 0 ] && grep -h '^deb ' "${lists[@]}" | sed 's/^deb /deb-src /' >"$tmp" || true
     as_root install -m 0644 "$tmp" "$legacy"
   fi
   rm -f "$tmp"

@@ -1,0 +1,29 @@
+// A plain libmad decode of a whole MPEG audio file, the yardstick that decoded output is compared
+// with sample for sample. The buffer is the file's bytes followed by MAD_BUFFER_GUARD (8) zero
+// bytes, so the last frame decodes too. Frames that fail with a recoverable error are skipped
+// (nothing is synthesised for them); BUFLEN or a non-recoverable error ends the decode.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vintrove::test {
+
+struct ReferenceDecode {
+  int channels = 0;        // of the first decoded frame; 0 when none decoded
+  int sampleRate = 0;      // Hz, of the first decoded frame
+  int layer = 0;           // 1, 2 or 3, of the first decoded frame
+  long bitRate = 0;        // bit/s, of the first decoded frame
+  int frames = 0;          // MPEG frames decoded and synthesised
+  int recoverableErrors = 0;
+  // One vector per channel: each sample as static_cast<float>(fixed) * 2^-28.
+  std::vector<std::vector<float>> samples;
+};
+
+ReferenceDecode referenceDecode(const std::vector<unsigned char>& fileBytes);
+
+// Throws std::runtime_error when the file cannot be read.
+ReferenceDecode referenceDecodeFile(const std::string& path);
+std::vector<unsigned char> readFileBytes(const std::string& path);
+
+}  // namespace vintrove::test

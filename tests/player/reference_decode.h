@@ -15,7 +15,7 @@ struct ReferenceDecode {
   int layer = 0;           // 1, 2 or 3, of the first decoded frame
   long bitRate = 0;        // bit/s, of the first decoded frame
   int frames = 0;          // MPEG frames decoded and synthesised
-  int recoverableErrors = 0;
+  int recoverableErrors = 0;  // the lost sync in the guard bytes after the last frame included
   // One vector per channel: each sample as static_cast<float>(fixed) * 2^-28.
   std::vector<std::vector<float>> samples;
 };

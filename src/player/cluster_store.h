@@ -1,0 +1,56 @@
+// The clustered sample store: per channel a table of fixed-size clusters that only ever gains
+// clusters while a file decodes, so samples never move once written and the audio thread can
+// read them without a lock. The loader owns one, guards its changes with its store lock and
+// keeps a StoreGate around release so no read is in progress while clusters are freed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "player/store_layout.h"
+
+namespace vintrove {
+
+class ClusterStore {
+ public:
+  ClusterStore() = default;
+  ClusterStore(const ClusterStore&) = delete;
+  ClusterStore& operator=(const ClusterStore&) = delete;
+
+  // Releases, then makes room for capacity frames of channelCount channels. More than
+  // kMaxClusters clusters, or an allocation failure, leaves the store released and answers
+  // false.
+  bool allocate(int channelCount, std::int32_t capacity);
+  // Adds the clusters newCapacity needs; clusters already present stay where they are. Failure
+  // as for allocate.
+  bool grow(int channelCount, std::int32_t newCapacity);
+  // Frees every cluster; capacity() keeps its value.
+  void release();
+
+  // Copies frames samples per channel (left for channel 0, right for channel 1) to frame
+  // positions at .. at + frames - 1. Returns channelCount, or 0 when it is not positive.
+  std::int32_t append(const float* left, const float* right, int channelCount, std::int32_t at,
+                      std::int32_t frames);
+
+  // No bounds check: index must lie below the frames stored.
+  float sampleAt(int channel, std::int32_t index) const {
+    return clusters_[channel][index / kClusterSize][index % kClusterSize];
+  }
+
+  // Writes (replace) or adds frames output samples of one channel, stepping ratio stored frames
+  // per output sample from start and wrapping at length, the playable frame count read once by
+  // the caller. Never reads at or beyond length.
+  void readChannel(float* dst, int channel, std::int32_t frames, std::int32_t start, float ratio,
+                   bool replace, std::int32_t length) const;
+
+  std::int32_t capacity() const { return capacity_; }
+  std::int32_t clusterCount(int channel) const;
+
+ private:
+  bool addClusters(int channelCount, std::int32_t clusters);
+
+  std::unique_ptr<float[]> clusters_[kMaxChannels][kMaxClusters];
+  std::int32_t capacity_ = 0;
+};
+
+}  // namespace vintrove

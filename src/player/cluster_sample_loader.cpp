@@ -1,0 +1,89 @@
+#include "player/cluster_sample_loader.h"
+
+#include <mutex>
+
+#include "player/overview.h"
+
+namespace vintrove {
+
+ClusterSampleLoader::ClusterSampleLoader(LoaderOwner* loaderOwner) : SampleLoader(loaderOwner) {}
+
+ClusterSampleLoader::~ClusterSampleLoader() {
+  std::lock_guard<platform::Lock> guard(storeLock);
+  releaseStore();
+}
+
+void ClusterSampleLoader::decodeFile() { runDecode(false); }
+
+bool ClusterSampleLoader::read(float** outputs, std::int32_t frames, std::int32_t position,
+                               float ratio, bool replace) {
+  if (stopRequested.load() || !usableOutputs(outputs, frames)) return false;
+  // The audio thread never waits: while the store is being released it plays silence.
+  StoreGate::ReadPass pass(readGate);
+  const std::int32_t decoded = decodedFrames.load();
+  const bool ready = pass &&
+                     (complete.load() || static_cast<std::int64_t>(decoded) >=
+                                             static_cast<std::int64_t>(position) + frames) &&
+                     decoded != 0;
+  if (!ready) {
+    if (replace) fillSilence(outputs, frames);
+    return false;
+  }
+  const std::int32_t startFrame = position >= 0 ? position % decoded : 0;
+  readClusterChannel(outputs[0], 0, frames, startFrame, ratio, replace);
+  readClusterChannel(outputs[1], channels.load() > 1 ? 1 : 0, frames, startFrame, ratio, replace);
+  return true;
+}
+
+void ClusterSampleLoader::readClusterChannel(float* dst, int channel, std::int32_t frames,
+                                             std::int32_t startFrame, float ratio, bool replace) {
+  clusters.readChannel(dst, channel, frames, startFrame, ratio, replace, decodedFrames.load());
+}
+
+void ClusterSampleLoader::drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) {
+  vintrove::drawOverview(overviewPixels.load(), from, to, total, sampleRate.load(),
+                         decodedFrames.load(), channels.load(), SampleReader::of(clusters));
+}
+
+void ClusterSampleLoader::forgetStore() {}
+
+bool ClusterSampleLoader::allocateStore(std::int32_t channelCount, std::int32_t newCapacity) {
+  releaseStore();
+  const bool ok = clusters.allocate(channelCount, newCapacity);
+  if (ok) capacity.store(newCapacity);
+  return ok;
+}
+
+bool ClusterSampleLoader::growStore(std::int32_t channelCount, std::int32_t newCapacity) {
+  if (clusters.grow(channelCount, newCapacity)) {
+    capacity.store(newCapacity);
+    return true;
+  }
+  // Readers may be inside the store until they see the stop.
+  stopRequested.store(true);
+  releaseStore();
+  return false;
+}
+
+void ClusterSampleLoader::releaseStore() {
+  StoreGate::ReleaseHold noReadInProgress(readGate);
+  clusters.release();
+}
+
+std::int32_t ClusterSampleLoader::appendBlock(const float* left, const float* right,
+                                              std::int32_t channelCount, std::int32_t at,
+                                              std::int32_t frames) {
+  return clusters.append(left, right, channelCount, at, frames);
+}
+
+float ClusterSampleLoader::sampleAt(int channel, std::int32_t index) const {
+  return clusters.sampleAt(channel, index);
+}
+
+void ClusterSampleLoader::storeDecodedBlock(const float* left, const float* right,
+                                            std::int32_t channelCount, std::int32_t at,
+                                            std::int32_t frames) {
+  appendBlock(left, right, channelCount, at, frames);
+}
+
+}  // namespace vintrove

@@ -1,0 +1,37 @@
+// The loader the player uses: its store is made of clusters that never move, so the audio
+// thread reads it without a lock while the decoding thread appends.
+#pragma once
+
+#include "player/cluster_store.h"
+#include "player/sample_loader.h"
+
+namespace vintrove {
+
+class ClusterSampleLoader : public SampleLoader {
+ public:
+  explicit ClusterSampleLoader(LoaderOwner* owner);
+  ~ClusterSampleLoader() override;
+
+  void decodeFile() override;
+  bool read(float** outputs, std::int32_t frames, std::int32_t position, float ratio,
+            bool replace) override;
+  void drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) override;
+  void forgetStore() override;
+  bool allocateStore(std::int32_t channelCount, std::int32_t newCapacity) override;
+  bool growStore(std::int32_t channelCount, std::int32_t newCapacity) override;
+  void releaseStore() override;
+  virtual void readClusterChannel(float* dst, int channel, std::int32_t frames,
+                                  std::int32_t startFrame, float ratio, bool replace);
+  virtual std::int32_t appendBlock(const float* left, const float* right,
+                                   std::int32_t channelCount, std::int32_t at, std::int32_t frames);
+  virtual float sampleAt(int channel, std::int32_t index) const;
+
+ protected:
+  void storeDecodedBlock(const float* left, const float* right, std::int32_t channelCount,
+                         std::int32_t at, std::int32_t frames) override;
+
+ private:
+  ClusterStore clusters;
+};
+
+}  // namespace vintrove

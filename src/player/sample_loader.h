@@ -1,0 +1,134 @@
+// Turns an MPEG audio file into float samples in memory: maps the file, estimates its length
+// from the frame headers, and decodes it with libmad in a background thread of the lowest
+// priority, appending block after block to a sample store that the audio thread reads.
+//
+// SampleLoader keeps the samples in one contiguous array per channel; ClusterSampleLoader (the
+// one the player uses) keeps them in clusters that never move. Loaders are owned through
+// LoaderPtr: destruction stops a running load and waits for it at most 1000 ms; a load that is
+// still running then frees the loader itself when it ends, so it never touches freed memory.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "platform/file_mapping.h"
+#include "platform/lock.h"
+#include "platform/semaphore.h"
+#include "player/contiguous_store.h"
+#include "player/loader_owner.h"
+#include "player/store_gate.h"
+
+namespace vintrove {
+
+class SampleLoader;
+
+struct LoaderDeleter {
+  void operator()(SampleLoader* loader) const;
+};
+template <class Loader>
+using LoaderPtr = std::unique_ptr<Loader, LoaderDeleter>;
+
+// Creates a loader (null when there is no memory for it).
+template <class Loader>
+LoaderPtr<Loader> makeLoader(LoaderOwner* owner);
+
+class SampleLoader {
+ public:
+  static constexpr std::int32_t kPathCapacity = 1024;
+  static constexpr std::uint32_t kDestroyWaitMilliseconds = 1000;
+
+  explicit SampleLoader(LoaderOwner* owner);
+  SampleLoader(const SampleLoader&) = delete;
+  SampleLoader& operator=(const SampleLoader&) = delete;
+
+  // Operations in the order of the loader's operation table.
+  virtual ~SampleLoader();
+  // Stops a running load, waits for the load slot, maps the file and starts the decoding
+  // thread. False when the file cannot be opened and mapped (or the path does not fit).
+  virtual bool start(const char* newPath);
+  virtual void decodeFile();
+  // Reads frames output samples per channel from the store at position, stepping by ratio;
+  // replace writes, otherwise adds. False (silence in replace mode) while not ready.
+  virtual bool read(float** outputs, std::int32_t frames, std::int32_t position, float ratio,
+                    bool replace);
+  virtual bool openFile();
+  virtual void drawOverview(std::int32_t from, std::int32_t to, std::int32_t total);
+  virtual void readChannel(float* dst, int channel, std::int32_t length, std::int32_t frames,
+                           std::int32_t startFrame, float ratio, bool replace);
+  virtual void forgetStore();
+  virtual bool allocateStore(std::int32_t channelCount, std::int32_t newCapacity);
+  virtual bool growStore(std::int32_t channelCount, std::int32_t newCapacity);
+  virtual void releaseStore();
+
+  // Read by the player once a load has started.
+  std::int32_t getChannels() const { return channels.load(); }
+  std::int32_t getSampleRate() const { return sampleRate.load(); }
+  std::int32_t getBitRate() const { return bitRate.load(); }
+  std::int32_t getDecodedFrames() const { return decodedFrames.load(); }
+  std::int32_t getCapacity() const { return capacity.load(); }
+  bool isComplete() const { return complete.load(); }
+  bool isStopRequested() const { return stopRequested.load(); }
+  const char* getPath() const { return path; }
+
+  // The editor's overview image (248 x 16, 24-bit); set by the player before each start.
+  void setOverviewPixels(unsigned char* pixels) { overviewPixels.store(pixels); }
+
+ protected:
+  // Where a decoded block goes; the two store layouts differ only here.
+  virtual void storeDecodedBlock(const float* left, const float* right, std::int32_t channelCount,
+                                 std::int32_t at, std::int32_t frames);
+  // The decoding algorithm both loaders share; the contiguous twin yields more often.
+  void runDecode(bool yieldAfterEachStep);
+
+  // Reports to the owner, never overlapping the owner's detachment on destruction.
+  void reportLength(std::int32_t frames);
+  void reportTick(std::int32_t frames);
+  bool hasOwner() const { return owner.load() != nullptr; }
+
+  static void fillSilence(float** outputs, std::int32_t frames);
+  static bool usableOutputs(float** outputs, std::int32_t frames);
+
+  platform::FileMapping mapping;
+  const unsigned char* fileData = nullptr;
+  std::int32_t fileSize = 0;
+  std::atomic<std::int32_t> channels{2};
+  std::atomic<std::int32_t> sampleRate{44100};
+  std::atomic<std::int32_t> bitRate{128000};
+  char path[kPathCapacity] = {};
+  ContiguousStore samples;
+  std::atomic<std::int32_t> capacity{0};
+  std::atomic<std::int32_t> decodedFrames{0};
+  bool mapped = false;
+  std::atomic<bool> complete{false};
+  std::atomic<LoaderOwner*> owner;
+  platform::Lock storeLock;
+  platform::Semaphore loadSlot{1, 3};
+  std::atomic<bool> stopRequested{false};
+  std::atomic<unsigned char*> overviewPixels{nullptr};
+
+  StoreGate readGate;    // keeps a store release from overlapping a read in progress
+  StoreGate reportGate;  // keeps the owner's detachment from overlapping a report
+
+ private:
+  friend struct LoaderDeleter;
+  enum Lifetime : int { kNoLoad, kLoading, kLoadEnded, kOrphaned };
+
+  static void threadEntry(void* loader);
+  static void destroyNow(SampleLoader* loader);
+  void endLoad();
+  void warnTooBig();
+
+  std::atomic<int> lifetime{kNoLoad};
+};
+
+template <class Loader>
+LoaderPtr<Loader> makeLoader(LoaderOwner* owner) {
+  try {
+    return LoaderPtr<Loader>(new Loader(owner));
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+}  // namespace vintrove

@@ -1,0 +1,195 @@
+// What the loaders decode: every sample of clean files of all three layers equals a plain libmad
+// decode (the last frame included), damaged and foreign files end cleanly, the length estimate
+// and the store's capacity follow the frame headers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "layer1_writer.h"
+#include "loader_test_support.h"
+#include "player/cluster_sample_loader.h"
+#include "player/overview.h"
+#include "reference_decode.h"
+#include "temp_file.h"
+#include "test_data.h"
+
+namespace vintrove::test {
+namespace {
+
+template <class Loader>
+class LoaderDecode : public ::testing::Test {
+ protected:
+  // Loads a file to the end and checks its samples against the reference decode.
+  void expectSameAsReference(const std::string& path) {
+    SCOPED_TRACE(path);
+    const ReferenceDecode reference = referenceDecodeFile(path);
+    ASSERT_GT(reference.frames, 0);
+    RecordingOwner owner;
+    auto loader = makeLoader<Loader>(&owner);
+    ASSERT_TRUE(loader->start(path.c_str()));
+    ASSERT_TRUE(waitForLoad(*loader));
+
+    const auto expectedFrames = static_cast<std::int32_t>(reference.samples[0].size());
+    EXPECT_EQ(loader->getDecodedFrames(), expectedFrames);
+    EXPECT_EQ(loader->getChannels(), reference.channels);
+    EXPECT_EQ(loader->getSampleRate(), reference.sampleRate);
+    ASSERT_FALSE(owner.lengths().empty());
+    EXPECT_EQ(owner.lengths().back(), expectedFrames);
+
+    const auto stored = readEverything(*loader);
+    ASSERT_EQ(stored.size(), 2u);
+    const auto& right = reference.channels > 1 ? reference.samples[1] : reference.samples[0];
+    // Bit for bit: both sides convert the same fixed-point values the same way.
+    EXPECT_TRUE(stored[0] == reference.samples[0]) << "left channel differs";
+    EXPECT_TRUE(stored[1] == right) << "right channel differs";
+  }
+};
+
+using LoaderTypes = ::testing::Types<ClusterSampleLoader, SampleLoader>;
+TYPED_TEST_SUITE(LoaderDecode, LoaderTypes);
+
+TYPED_TEST(LoaderDecode, CleanFilesOfLayersTwoAndThreeMatchAPlainDecode) {
+  for (const char* name :
+       {"l3_44k1_stereo_128k_notag.mp3", "l3_44k1_stereo_128k.mp3", "l3_22k05_mono_64k.mp3",
+        "l3_48k_stereo_320k.mp3", "l3_32k_stereo_vbr.mp3", "l2_48k_stereo_192k.mp2",
+        "l2_32k_mono_64k.mp2"}) {
+    this->expectSameAsReference(testDataPath(name));
+  }
+}
+
+TYPED_TEST(LoaderDecode, LayerOneFilesMatchAPlainDecode) {
+  for (int rate : {32000, 44100, 48000}) {
+    for (int channels : {1, 2}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels");
+      TempFile file(writeLayer1(rate, 192, channels, 40), ".mp1");
+      this->expectSameAsReference(file.path());
+    }
+  }
+}
+
+// The tags are not audio: neither adds a frame, and the frames between them are all there.
+TYPED_TEST(LoaderDecode, TaggedFileDecodesOnlyItsFrames) {
+  this->expectSameAsReference(testDataPath("l3_44k1_stereo_id3.mp3"));
+}
+
+// A frame cut short at the end of the file is dropped, the frames before it are kept.
+TYPED_TEST(LoaderDecode, TruncatedFileKeepsEveryWholeFrame) {
+  this->expectSameAsReference(testDataPath("l3_truncated.mp3"));
+}
+
+// A file that is exactly one frame long still decodes that frame.
+TYPED_TEST(LoaderDecode, SingleFrameFileDecodes) {
+  TempFile file(writeLayer1(44100, 128, 2, 1), ".mp1");
+  this->expectSameAsReference(file.path());
+}
+
+TYPED_TEST(LoaderDecode, GarbageInsideKeepsTheAudioAroundIt) {
+  const std::string path = testDataPath("l3_garbage.mp3");
+  const ReferenceDecode clean = referenceDecodeFile(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  RecordingOwner owner;
+  auto loader = makeLoader<TypeParam>(&owner);
+  ASSERT_TRUE(loader->start(path.c_str()));
+  ASSERT_TRUE(waitForLoad(*loader));
+  // Damaged frames are replaced by their predecessor, not dropped: the length barely changes.
+  EXPECT_GE(loader->getDecodedFrames(), 112 * 1152);
+  EXPECT_LE(loader->getDecodedFrames(), 117 * 1152);
+  const auto stored = readEverything(*loader);
+  ASSERT_FALSE(stored.empty());
+  const std::size_t before = 50 * 1152;
+  EXPECT_TRUE(std::equal(stored[0].begin(), stored[0].begin() + before, clean.samples[0].begin()));
+}
+
+TYPED_TEST(LoaderDecode, FilesThatAreNotMpegEndWithNothingToPlay) {
+  for (const char* name : {"not_mpeg.txt", "not_mpeg.wav", "random_bytes.mp3"}) {
+    SCOPED_TRACE(name);
+    RecordingOwner owner;
+    auto loader = makeLoader<TypeParam>(&owner);
+    const std::string path = testDataPath(name);
+    ASSERT_TRUE(loader->start(path.c_str()));
+    ASSERT_TRUE(waitForLoad(*loader));
+    EXPECT_EQ(loader->getDecodedFrames(), 0);
+    ASSERT_FALSE(owner.lengths().empty());
+    EXPECT_EQ(owner.lengths().back(), 0);
+    float left[8] = {1, 1, 1, 1, 1, 1, 1, 1}, right[8] = {2, 2, 2, 2, 2, 2, 2, 2};
+    float* outputs[2] = {left, right};
+    EXPECT_FALSE(loader->read(outputs, 8, 0, 1.0f, true));
+    EXPECT_EQ(left[0], 1.0f) << "a refused read writes nothing";
+  }
+}
+
+TEST(LoaderEstimate, FollowsTheAverageBitRateOfTheHeaders) {
+  // 4,800,000 bytes of 128 kbit/s 44.1 kHz frames: 300 s, 13,230,000 frames.
+  const std::vector<unsigned char> frames = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  std::vector<unsigned char> bytes;
+  while (bytes.size() < 4800000) bytes.insert(bytes.end(), frames.begin(), frames.end());
+  bytes.resize(4800000);
+  TempFile file(bytes);
+
+  RecordingOwner owner;
+  auto loader = makeLoader<ClusterSampleLoader>(&owner);
+  owner.holdAtTick(1);
+  ASSERT_TRUE(loader->start(file.path().c_str()));
+  ASSERT_TRUE(owner.waitUntilHeld());
+  ASSERT_FALSE(owner.lengths().empty());
+  EXPECT_EQ(owner.lengths().front(), 13230000);
+  EXPECT_EQ(loader->getCapacity(), 14553000);
+  EXPECT_EQ(loader->getBitRate(), 128000);
+  EXPECT_EQ(loader->getSampleRate(), 44100);
+  owner.release();
+}
+
+TEST(LoaderEstimate, WithoutAnyHeaderTheStoreGrowsFromTheFirstBlock) {
+  // More junk than the scan's 1000 attempts get through, then a real file.
+  std::vector<unsigned char> bytes(1500, 0xff);
+  const std::vector<unsigned char> audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  bytes.insert(bytes.end(), audio.begin(), audio.end());
+  TempFile file(bytes);
+  const ReferenceDecode reference = referenceDecode(bytes);
+
+  RecordingOwner owner;
+  auto loader = makeLoader<ClusterSampleLoader>(&owner);
+  std::vector<std::int32_t> capacities;
+  owner.onTick([&](std::int32_t) { capacities.push_back(loader->getCapacity()); });
+  ASSERT_TRUE(loader->start(file.path().c_str()));
+  ASSERT_TRUE(waitForLoad(*loader));
+
+  ASSERT_GE(owner.lengths().size(), 2u);
+  EXPECT_EQ(owner.lengths().front(), 0);
+  EXPECT_EQ(loader->getBitRate(), 128000);
+  EXPECT_EQ(loader->getSampleRate(), 0);
+  ASSERT_GE(capacities.size(), 3u);
+  EXPECT_EQ(capacities[0], 0);     // the tick before the first frame
+  EXPECT_EQ(capacities[1], 1152);  // exactly the first block
+  EXPECT_EQ(loader->getDecodedFrames(), static_cast<std::int32_t>(reference.samples[0].size()));
+}
+
+TEST(LoaderOverview, IsClearedThenFilledWhileDecoding) {
+  std::vector<unsigned char> pixels(kOverviewBytes, 0x5a);
+  RecordingOwner owner;
+  auto loader = makeLoader<ClusterSampleLoader>(&owner);
+  loader->setOverviewPixels(pixels.data());
+  bool clearedBeforeFirstFrame = false;
+  owner.onTick([&](std::int32_t frames) {
+    if (frames == 0) {
+      clearedBeforeFirstFrame = std::all_of(pixels.begin(), pixels.end(), [](unsigned char b) { return b == 0; });
+    }
+  });
+  const std::string path = testDataPath("l3_44k1_stereo_128k_notag.mp3");
+  ASSERT_TRUE(loader->start(path.c_str()));
+  ASSERT_TRUE(waitForLoad(*loader));
+  EXPECT_TRUE(clearedBeforeFirstFrame);
+  // Every column of the file got its bar: each has at least one painted pixel.
+  for (int x = 0; x < kOverviewWidth; ++x) {
+    bool painted = false;
+    for (int row = 0; row < kOverviewHeight; ++row) {
+      const unsigned char* p = &pixels[static_cast<std::size_t>(row * kOverviewRowBytes + x * 3)];
+      painted = painted || p[0] != 0 || p[1] != 0 || p[2] != 0;
+    }
+    EXPECT_TRUE(painted) << "column " << x;
+  }
+}
+
+}  // namespace
+}  // namespace vintrove::test

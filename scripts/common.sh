@@ -23,9 +23,17 @@ configure_flavour() {
   cmake "${args[@]}" >/dev/null
 }
 
+# The ThreadSanitizer build runs only the tests that exercise threads.
+tsan_tests=(platform_tests store_tests loader_tests)
+
 build_flavour() {
   configure_flavour "$1"
-  cmake --build "$(flavour_dir "$1")" -j "$jobs"
+  local targets=()
+  if [ "$1" = tsan ]; then
+    local t
+    for t in "${tsan_tests[@]}"; do targets+=(--target "$t"); done
+  fi
+  cmake --build "$(flavour_dir "$1")" -j "$jobs" "${targets[@]}"
 }
 
 # A virtual X display for the Windows GUI under Wine; stopped when the calling script exits.

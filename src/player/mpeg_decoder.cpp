@@ -96,7 +96,7 @@ MpegDecoder::Result MpegDecoder::decodeFrame() {
     }
     if (inTail_ && stream.this_frame != nullptr &&
         stream.this_frame >= tail_.data() + tailAudio_) {
-      return Result::kRecoverable;
+      return Result::kEnd;  // inside the padding: the file has ended
     }
     return MAD_RECOVERABLE(stream.error) ? Result::kRecoverable : Result::kEnd;
   }

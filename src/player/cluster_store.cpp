@@ -17,6 +17,7 @@ int usableChannels(int channelCount) { return std::clamp(channelCount, 0, kMaxCh
 bool ClusterStore::allocate(int channelCount, std::int32_t capacity) {
   release();
   if (capacity < 0 || !addClusters(channelCount, clustersNeeded(capacity))) {
+    release();
     return false;
   }
   capacity_ = capacity;
@@ -33,9 +34,10 @@ bool ClusterStore::grow(int channelCount, std::int32_t newCapacity) {
 
 // Fills every empty slot below `clusters`. On a consistent store those are exactly the slots
 // beyond the current capacity; filling all of them also repairs a store that was released.
+// A failure leaves the clusters in place: readers may be inside them, so releasing is the
+// caller's, once no read is in progress.
 bool ClusterStore::addClusters(int channelCount, std::int32_t clusters) {
   if (clusters > kMaxClusters) {
-    release();
     return false;
   }
   for (int c = 0; c < usableChannels(channelCount); ++c) {
@@ -45,7 +47,6 @@ bool ClusterStore::addClusters(int channelCount, std::int32_t clusters) {
       }
       clusters_[c][k].reset(new (std::nothrow) float[kClusterSize]);
       if (!clusters_[c][k]) {
-        release();
         return false;
       }
     }

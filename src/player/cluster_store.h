@@ -21,8 +21,9 @@ class ClusterStore {
   // kMaxClusters clusters, or an allocation failure, leaves the store released and answers
   // false.
   bool allocate(int channelCount, std::int32_t capacity);
-  // Adds the clusters newCapacity needs; clusters already present stay where they are. Failure
-  // as for allocate.
+  // Adds the clusters newCapacity needs; clusters already present stay where they are. More than
+  // kMaxClusters clusters, or an allocation failure, answers false and leaves every cluster in
+  // place (a reader may be inside them): the caller releases once no read is in progress.
   bool grow(int channelCount, std::int32_t newCapacity);
   // Frees every cluster; capacity() keeps its value.
   void release();

@@ -229,6 +229,35 @@ TEST_F(LoaderTooBig, WarnsAndEndsTheLoadWithNothingToPlay) {
   EXPECT_GT(loader->getDecodedFrames(), 0);
 }
 
+// The store cannot grow past its table: the load ends like a refused allocation.
+class LoaderThatCannotGrow : public ClusterSampleLoader {
+ public:
+  using ClusterSampleLoader::ClusterSampleLoader;
+  bool growStore(std::int32_t channelCount, std::int32_t) override {
+    return ClusterSampleLoader::growStore(channelCount, 100'000'001);
+  }
+};
+
+TEST_F(LoaderTooBig, FailedGrowthWarnsAndEndsTheLoad) {
+  // No header in the scan: the estimate is 0, so the first block already needs growth.
+  std::vector<unsigned char> bytes(1500, 0xff);
+  const std::vector<unsigned char> audio = readFileBytes(testDataPath(kShortFile));
+  bytes.insert(bytes.end(), audio.begin(), audio.end());
+  TempFile file(bytes);
+  WarningBox::clicked = true;
+  RecordingOwner owner;
+  auto loader = makeLoader<LoaderThatCannotGrow>(&owner);
+  ASSERT_TRUE(loader->start(file.path().c_str()));
+  ASSERT_TRUE(waitForLoad(*loader));
+  EXPECT_EQ(WarningBox::shown.load(), 1);
+  EXPECT_EQ(WarningBox::text, "Loading canceled, file too big");
+  EXPECT_EQ(loader->getDecodedFrames(), 0);
+  EXPECT_TRUE(loader->isStopRequested());
+  float left[4], right[4];
+  float* outputs[2] = {left, right};
+  EXPECT_FALSE(loader->read(outputs, 4, 0, 1.0f, true));
+}
+
 // A loader that tells when it is freed.
 class ObservedLoader : public ClusterSampleLoader {
  public:

@@ -9,6 +9,11 @@ set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# SSE arithmetic rounds every float step as the native build does (x87 keeps 80-bit
+# intermediates, which moves sample positions and overview columns); a host may call us on a
+# stack aligned to 4 bytes only.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
 # No runtime DLLs beside the plug-in: a host loads one file.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

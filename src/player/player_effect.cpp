@@ -1,0 +1,235 @@
+#include "player/player_effect.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "host/effect_record.h"
+#include "player/midi_keys.h"
+
+namespace vintrove {
+
+namespace {
+
+constexpr std::int32_t kParameterCount = 4;
+constexpr float kPitchToParameter = 0.041666668f;  // 1 / 24
+
+// Copies at most capacity - 1 characters and always terminates; a longer text is cut.
+void copyText(char* destination, const char* source, std::size_t capacity) {
+  if (destination == nullptr || capacity == 0) return;
+  std::size_t length = 0;
+  if (source != nullptr) {
+    while (length + 1 < capacity && source[length] != '\0') ++length;
+    std::memcpy(destination, source, length);
+  }
+  destination[length] = '\0';
+}
+
+bool putName(char* text, const char* name) {
+  if (text == nullptr) return false;
+  copyText(text, name, std::strlen(name) + 1);
+  return true;
+}
+
+}  // namespace
+
+PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor)
+    : ExtendedEffect(callback, 1, kParameterCount) {
+  setNumInputs(0);
+  setNumOutputs(2);
+  canMono(true);
+  isSynth(true);
+  copyText(programName, "Default", sizeof programName);
+  fileName[0] = '\0';
+  if (makeEditor != nullptr) {
+    try {
+      PlayerEditorHandle handle = makeEditor(*this);
+      port = handle.port;
+      attachEditor(std::move(handle.editor));
+    } catch (...) {
+      // Without memory for an editor the player still plays; it just has nothing to show.
+      port = nullptr;
+      attachEditor(nullptr);
+    }
+  }
+  loader = makeLoader<ClusterSampleLoader>(this);
+  setUniqueID(fourCharacters('V', 't', 'r', 'v'));
+  canProcessReplacing(true);
+  position.store(0);
+  length.store(0);
+  pitch.store(1.0f);
+  loop.store(false);
+  playing.store(false);
+  framesSinceDisplay.store(0);
+}
+
+PlayerEffect::~PlayerEffect() {
+  // The loader stops its decoding thread, which reports to the editor, before the editor goes.
+  loader.reset();
+}
+
+void PlayerEffect::setParameter(std::int32_t index, float value) {
+  if (port == nullptr) return;
+  switch (index) {
+    case 0:
+      if ((value != 0.0f) != playing.load()) port->command(kPlayTag, -1.0f);
+      break;
+    case 1:
+      if ((value != 0.0f) != loop.load()) port->command(kLoopTag, -1.0f);
+      break;
+    case 2:
+      port->command(kPositionTag, value);
+      break;
+    case 3:
+      port->command(kPitchTag, value);
+      break;
+    default:
+      break;
+  }
+}
+
+float PlayerEffect::getParameter(std::int32_t index) {
+  switch (index) {
+    case 0:
+      return playing.load() ? 1.0f : 0.0f;
+    case 1:
+      return loop.load() ? 1.0f : 0.0f;
+    case 2: {
+      const std::int32_t frames = length.load();
+      if (frames <= 0) return 0.0f;
+      return static_cast<float>(position.load()) / static_cast<float>(frames);
+    }
+    case 3:
+      return pitch.load() * kPitchToParameter + 0.5f;
+    default:
+      return 0.0f;
+  }
+}
+
+void PlayerEffect::open() {}
+
+void PlayerEffect::suspend() {}
+
+void PlayerEffect::resume() { position.store(0); }
+
+void PlayerEffect::setSampleRate(float rate) {
+  ExtendedEffect::setSampleRate(rate);
+  hostSampleRate.store(rate);
+}
+
+void PlayerEffect::setProgramName(char* name) {
+  if (name != nullptr) copyText(programName, name, sizeof programName);
+}
+
+void PlayerEffect::getProgramName(char* name) { copyText(name, programName, sizeof programName); }
+
+void PlayerEffect::getParameterLabel(std::int32_t index, char* label) {
+  if (label != nullptr && index >= 0 && index < kParameterCount) label[0] = '\0';
+}
+
+void PlayerEffect::getParameterDisplay(std::int32_t index, char* text) {
+  if (text == nullptr) return;
+  switch (index) {
+    case 0:
+      copyText(text, playing.load() ? "yes" : "no", kParameterTextCapacity);
+      break;
+    case 1:
+      copyText(text, loop.load() ? "yes" : "no", kParameterTextCapacity);
+      break;
+    case 2:
+      std::snprintf(text, kParameterTextCapacity, "%3f", static_cast<double>(getParameter(2)));
+      break;
+    case 3:
+      std::snprintf(text, kParameterTextCapacity, "%1f", static_cast<double>(pitch.load()));
+      break;
+    default:
+      break;
+  }
+}
+
+void PlayerEffect::getParameterName(std::int32_t index, char* text) {
+  static constexpr const char* kNames[kParameterCount] = {"Playing", "Loop", "Position", "Pitch"};
+  if (text != nullptr && index >= 0 && index < kParameterCount) {
+    copyText(text, kNames[index], kParameterTextCapacity);
+  }
+}
+
+std::int32_t PlayerEffect::processEvents(void* events) {
+  if (port != nullptr) {
+    forEachKeyCommand(events, [this](std::int32_t tag, float value) { port->command(tag, value); });
+  }
+  return 1;
+}
+
+bool PlayerEffect::getEffectName(char* text) { return putName(text, "Vintrove (clusters)"); }
+
+bool PlayerEffect::getVendorString(char* text) { return putName(text, "Orlanbeck"); }
+
+bool PlayerEffect::getProductString(char* text) { return putName(text, "Vintrove"); }
+
+std::int32_t PlayerEffect::getVendorVersion() { return 4; }
+
+void PlayerEffect::setPlaying(bool state) { playing.store(state); }
+
+void PlayerEffect::setLoop(bool state) { loop.store(state); }
+
+void PlayerEffect::setPosition(float fraction) {
+  if (!(fraction >= 0.0f)) fraction = 0.0f;
+  if (fraction > 1.0f) fraction = 1.0f;
+  const std::int32_t frames = length.load();
+  position.store(static_cast<std::int32_t>(static_cast<double>(frames) * fraction));
+  if (frames > 0) refreshPositionDisplay();
+}
+
+void PlayerEffect::setPitch(float value) {
+  if (std::isnan(value)) return;
+  if (value < 0.0f) value = 0.0f;
+  if (value > 1.0f) value = 1.0f;
+  pitch.store((2.0f * value - 1.0f) * 12.0f);
+}
+
+void PlayerEffect::loadFile(const char* path) {
+  if (loader != nullptr) loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr);
+  copyText(fileName, path, sizeof fileName);
+  position.store(0);
+  // The loader refuses a null path and one too long for its buffer rather than cutting it.
+  const bool started = loader != nullptr && path != nullptr && loader->start(path);
+  if (started) {
+    playing.store(true);
+    if (port != nullptr) port->showPlaying(true);
+  } else if (port != nullptr) {
+    port->showNotFound();
+  }
+}
+
+void PlayerEffect::getFileName(char* text) { copyText(text, fileName, sizeof fileName); }
+
+void PlayerEffect::setLength(std::int32_t frames) {
+  length.store(frames);
+  if (frames <= 0) return;
+  if (port != nullptr && loader != nullptr) {
+    const std::int32_t rate = fileSampleRate();
+    const float seconds =
+        rate > 0 ? static_cast<float>(frames) / static_cast<float>(rate) : 0.0f;
+    port->showFileInfo(loader->getBitRate(), seconds, loader->getChannels() >= 2);
+  }
+  refreshPositionDisplay();
+}
+
+void PlayerEffect::loadingTick(std::int32_t) {
+  if (port != nullptr) port->showLoadingProgress();
+}
+
+std::int32_t PlayerEffect::fileSampleRate() const {
+  return loader != nullptr ? loader->getSampleRate() : 0;
+}
+
+void PlayerEffect::refreshPositionDisplay() {
+  const std::int32_t frames = length.load();
+  if (port == nullptr || frames <= 0) return;
+  const std::int32_t at = position.load();
+  const std::int32_t rate = fileSampleRate();
+  port->showPosition(static_cast<float>(at) / static_cast<float>(frames), rate > 0 ? at / rate : 0);
+}
+
+}  // namespace vintrove

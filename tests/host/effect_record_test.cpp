@@ -97,10 +97,10 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
         0x50, 0x74, 0x73, 0x56,  // magic: VstP
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // the four entries, put in below
         1, 0, 0, 0,              // numPrograms
-        0, 0, 0, 0,              // numParams
-        1, 0, 0, 0,              // numInputs
+        4, 0, 0, 0,              // numParams
+        0, 0, 0, 0,              // numInputs
         2, 0, 0, 0,              // numOutputs
-        0, 0, 0, 0,              // flags
+        0x19, 0x01, 0, 0,        // flags: editor, mono, replacing, synth
         0, 0, 0, 0, 0, 0, 0, 0,  // reserved
         0, 0, 0, 0,              // initialDelay
         0, 0, 0, 0,              // realQualities
@@ -108,7 +108,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
         0x00, 0x00, 0x80, 0x3f,  // ioRatio 1.0
         0, 0, 0, 0,              // object, put in below
         0, 0, 0, 0,              // user
-        0x66, 0x45, 0x6f, 0x4e,  // uniqueID: NoEf
+        0x76, 0x72, 0x74, 0x56,  // uniqueID: Vtrv
         1, 0, 0, 0,              // version
     };
     std::memcpy(expected.data(), head.data(), head.size());
@@ -130,10 +130,10 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
     EXPECT_EQ(record->getParameter, &EffectBase::getParameterEntry);
     EXPECT_EQ(record->processReplacing, &EffectBase::processReplacingEntry);
     EXPECT_EQ(record->numPrograms, 1);
-    EXPECT_EQ(record->numParams, 0);
-    EXPECT_EQ(record->numInputs, 1);
+    EXPECT_EQ(record->numParams, 4);
+    EXPECT_EQ(record->numInputs, 0);
     EXPECT_EQ(record->numOutputs, 2);
-    EXPECT_EQ(record->flags, 0);
+    EXPECT_EQ(record->flags, 0x119);
     EXPECT_EQ(record->reserved1, 0);
     EXPECT_EQ(record->reserved2, 0);
     EXPECT_EQ(record->initialDelay, 0);
@@ -141,7 +141,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
     EXPECT_EQ(record->offQualities, 0);
     EXPECT_EQ(record->ioRatio, 1.0f);
     EXPECT_EQ(record->user, nullptr);
-    EXPECT_EQ(record->uniqueID, 0x4e6f4566);
+    EXPECT_EQ(record->uniqueID, 0x56747276);
     EXPECT_EQ(record->version, 1);
   }
   const std::array<char, 60> zeros{};

@@ -50,8 +50,10 @@ add_library(mad STATIC
 target_compile_definitions(mad PRIVATE HAVE_CONFIG_H ${_mad_fpm})
 target_include_directories(mad PRIVATE "${_mad_gen}" "${_mad_src}")
 target_include_directories(mad SYSTEM INTERFACE "${_mad_gen}")
-# Old C: keep its warnings out of our logs, and let it alias as it was written to.
-target_compile_options(mad PRIVATE -w -fno-strict-aliasing)
+# Old C: keep its warnings out of our logs, and let it alias as it was written to. Its fixed-point
+# sums overflow on damaged frames (synth.c's DCT, for one) and were written for two's complement
+# wrapping: -fwrapv defines that, where the overflow would otherwise be undefined.
+target_compile_options(mad PRIVATE -w -fno-strict-aliasing -fwrapv)
 set_target_properties(mad PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON)
 
 # libmad shifts negative values left (layer12.c), which C99 leaves undefined but every compiler

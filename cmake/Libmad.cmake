@@ -1,13 +1,43 @@
 # libmad 0.15.1b built from the pristine upstream release that scripts/setup.sh unpacks into the
-# build tree. Every build (plug-in, tests, fuzzing, benchmarks) uses this same decoder source.
+# build tree, with our patches applied to a copy (below). Every build (plug-in, tests, fuzzing,
+# benchmarks) uses this same decoder source.
 #
 # The release's prebuilt mad.h is the i686 variant (FPM_INTEL, 32-bit long). Builds for other
 # processors get a mad.h of their own: the same concatenated component headers with their own
 # fixed-point choice and type sizes, as the release's Makefile would write it.
-set(_mad_src "${VINTROVE_LIBMAD_SOURCE}")
-if(NOT EXISTS "${_mad_src}/decoder.c")
-  message(FATAL_ERROR "libmad source not found at ${_mad_src}: run scripts/setup.sh first")
+set(_mad_release "${VINTROVE_LIBMAD_SOURCE}")
+if(NOT EXISTS "${_mad_release}/decoder.c")
+  message(FATAL_ERROR "libmad source not found at ${_mad_release}: run scripts/setup.sh first")
 endif()
+
+# Our fixes (cmake/patches/libmad-*.patch, in name order) are applied to a copy of the release's
+# sources in the build tree, so the unpacked release stays pristine. Only files whose content
+# changed are copied over the previous copy, so a reconfigure does not rebuild the library.
+file(GLOB _mad_patches "${CMAKE_CURRENT_LIST_DIR}/patches/libmad-*.patch")
+list(SORT _mad_patches)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_mad_patches})
+set(_mad_src "${CMAKE_BINARY_DIR}/libmad/source")
+set(_mad_stage "${CMAKE_BINARY_DIR}/libmad/stage")
+file(REMOVE_RECURSE "${_mad_stage}")
+file(GLOB _mad_release_files "${_mad_release}/*.c" "${_mad_release}/*.h" "${_mad_release}/*.dat")
+file(COPY ${_mad_release_files} DESTINATION "${_mad_stage}")
+if(_mad_patches)
+  find_program(VINTROVE_PATCH_PROGRAM patch REQUIRED)
+endif()
+foreach(_patch IN LISTS _mad_patches)
+  execute_process(COMMAND "${VINTROVE_PATCH_PROGRAM}" -p1 --batch --forward --silent -i "${_patch}"
+    WORKING_DIRECTORY "${_mad_stage}" RESULT_VARIABLE _patch_result
+    OUTPUT_VARIABLE _patch_output ERROR_VARIABLE _patch_output)
+  if(NOT _patch_result EQUAL 0)
+    message(FATAL_ERROR "${_patch} does not apply to libmad 0.15.1b:\n${_patch_output}")
+  endif()
+endforeach()
+file(MAKE_DIRECTORY "${_mad_src}")
+file(GLOB _mad_staged RELATIVE "${_mad_stage}" "${_mad_stage}/*")
+foreach(_file IN LISTS _mad_staged)
+  file(COPY_FILE "${_mad_stage}/${_file}" "${_mad_src}/${_file}" ONLY_IF_DIFFERENT)
+endforeach()
+file(REMOVE_RECURSE "${_mad_stage}")
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(_mad_fpm FPM_64BIT)

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the loader fuzzer in build/fuzz (clang; address, undefined and fuzzer instrumentation)
+# and runs it on one core for N seconds (default 600) from the seed corpus, then prints a summary.
+# Usage: fuzz/run-fuzzer.sh [seconds]
+set -euo pipefail
+
+seconds=${1:-600}
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$top/build/fuzz"
+corpus="$build/corpus"
+artifacts="$build/artifacts"
+max_len=65536
+
+CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVINTROVE_FUZZ=ON "-DVINTROVE_SANITIZERS=address;undefined" -DVINTROVE_WERROR=ON >/dev/null
+cmake --build "$build" -j1 --target loader_fuzzer fuzz_layer1_seeds
+
+# Seeds: the committed test files (cut to the input size limit), the layer I files and every
+# input that once crashed. A corpus grown by an earlier run is kept.
+mkdir -p "$corpus" "$artifacts"
+for f in "$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt \
+         "$top"/tests/data/*.wav "$build"/fuzz/layer1-seeds/* "$top"/fuzz/regressions/*; do
+  [ -f "$f" ] || continue
+  case "$f" in *.md) continue ;; esac
+  head -c "$max_len" "$f" > "$corpus/seed-$(basename "$f")"
+done
+
+cd "$build"
+rm -f fuzz-0.log
+before=$(find "$corpus" -type f | wc -l)
+started=$(date +%s)
+set +e
+"$build/fuzz/loader_fuzzer" "$corpus" -jobs=1 -workers=1 -max_len="$max_len" -timeout=10 \
+  -max_total_time="$seconds" -artifact_prefix="$artifacts/" -print_final_stats=1
+status=$?
+set -e
+ended=$(date +%s)
+
+log="$build/fuzz-0.log"
+echo "---- summary ----"
+echo "duration:        $((ended - started)) s (asked for $seconds s)"
+if [ -f "$log" ]; then
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  [ -n "$runs" ] || runs=$(grep -o '^#[0-9]*' "$log" | tail -n 1 | tr -d '#')
+  echo "executions:      ${runs:-unknown}"
+  echo "exec/s:          $(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)"
+  echo "last status:     $(grep -E '^#[0-9]+' "$log" | tail -n 1)"
+fi
+echo "corpus:          $before files before, $(find "$corpus" -type f | wc -l) after"
+crashes=$(find "$artifacts" -type f \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) | wc -l)
+echo "crashes:         $crashes (in $artifacts)"
+find "$artifacts" -type f -newermt "@$started" -printf '  %f\n'
+echo "fuzzer exit:     $status (log: $log)"

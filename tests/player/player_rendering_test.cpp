@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <limits>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "loader_test_support.h"
@@ -340,6 +342,40 @@ TEST(PlayerHostInput, MissingOutputBuffersAreNotTouchedAndThePositionWaits) {
   EffectRecord* record = p.player->getRecord();
   record->processReplacing(record, nullptr, nullptr, 512);
   EXPECT_EQ(p.player->getPosition(), 0);
+}
+
+// The audio thread renders and the GUI thread automates while the decoding thread reports; run
+// under ThreadSanitizer this shows the transport values are shared without races.
+TEST(PlayerThreads, RenderingAutomationAndDecodingRunTogether) {
+  PlaceholderPlayer p;
+  p.player->setSampleRate(48000.0f);
+  p.player->loadFile(testDataPath(kFile).c_str());
+  std::atomic<bool> done{false};
+  std::atomic<int> blocks{0};
+  std::thread audio([&] {
+    Block block(512);
+    while (!done.load()) {
+      p.player->processReplacing(nullptr, block.outputs(), 512);
+      p.player->process(nullptr, block.outputs(), 512);
+      blocks.fetch_add(1);
+    }
+  });
+  ClusterSampleLoader& loader = *p.player->getLoader();
+  MidiEventList keys({midiEvent(0x90, 10, 100), midiEvent(0x90, 22, 100)});
+  for (int i = 0; !loader.isComplete() || i < 200; ++i) {
+    p.player->setParameter(1, static_cast<float>(i % 2));
+    p.player->setParameter(2, 0.001f * static_cast<float>(i % 1000));
+    p.player->processEvents(keys.get());
+    p.player->getParameter(2);
+    if (i % 50 == 0) p.player->setParameter(0, 1.0f);
+    if (!waitUntil([&] { return blocks.load() > i / 4; })) break;
+  }
+  done.store(true);
+  audio.join();
+  EXPECT_TRUE(loader.isComplete());
+  EXPECT_EQ(p.player->getLength(), loader.getDecodedFrames());
+  EXPECT_GE(p.player->getPosition(), 0);
+  EXPECT_LE(p.player->getPosition(), p.player->getLength());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "player/cluster_store.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -105,6 +107,95 @@ std::int32_t ClusterStore::append(const float* left, const float* right, int cha
   return channelCount;
 }
 
+namespace {
+
+// One run of a block: count output samples from source frame `from`, every index below length.
+// At ratio 1 whole stretches of a cluster are copied; otherwise the source position steps in
+// 32.32 fixed point, which is exact for every float ratio of at least 2^-9 (the float's mantissa
+// fits the fraction), so it picks the same truncated index as from + i x ratio would.
+class ClusterRun {
+ public:
+  ClusterRun(const std::unique_ptr<float[]>* table, float* dst, bool replace)
+      : table_(table), dst_(dst), replace_(replace) {}
+
+  void copy(std::int32_t from, std::int32_t count) {
+    std::int32_t done = 0;
+    while (done < count) {
+      const std::int32_t index = from + done;
+      const std::int32_t offset = index % kClusterSize;
+      const std::int32_t n = std::min(count - done, kClusterSize - offset);
+      put(done, table_[index / kClusterSize].get(), offset, n);
+      done += n;
+    }
+  }
+
+  void step(std::int32_t from, std::int32_t count, float ratio, std::int32_t length) {
+    const double exactStep = ratio;
+    // Positions past the file (possible only by rounding at its very end) repeat the last frame.
+    std::int32_t inside = count;
+    while (inside > 0 && from + (inside - 1) * exactStep >= length) --inside;
+    if (ratio >= 1.0f / 512.0f) {
+      const auto increment = static_cast<std::uint64_t>(std::ldexp(exactStep, 32));
+      std::uint64_t position = static_cast<std::uint64_t>(from) << 32;
+      std::int32_t i = 0;
+      while (i < inside) {
+        const auto index = static_cast<std::int32_t>(position >> 32);
+        const std::int32_t k = index / kClusterSize;
+        const float* cluster = table_[k].get();
+        const std::uint64_t clusterEnd = static_cast<std::uint64_t>((k + 1) * kClusterSize) << 32;
+        const std::uint64_t base = static_cast<std::uint64_t>(k * kClusterSize) << 32;
+        // Samples whose source lies in this cluster.
+        std::int32_t n = static_cast<std::int32_t>((clusterEnd - position + increment - 1) / increment);
+        n = std::min(n, inside - i);
+        if (cluster == nullptr) {
+          fill(i, n);
+        } else if (replace_) {
+          for (std::int32_t j = 0; j < n; ++j, position += increment) {
+            dst_[i + j] = cluster[(position - base) >> 32];
+          }
+        } else {
+          for (std::int32_t j = 0; j < n; ++j, position += increment) {
+            dst_[i + j] += cluster[(position - base) >> 32];
+          }
+        }
+        if (cluster == nullptr) position += increment * static_cast<std::uint64_t>(n);
+        i += n;
+      }
+    } else {
+      for (std::int32_t i = 0; i < inside; ++i) {
+        const auto index = static_cast<std::int32_t>(from + i * exactStep);
+        const float* cluster = table_[index / kClusterSize].get();
+        put(i, cluster, index % kClusterSize, 1);
+      }
+    }
+    for (std::int32_t i = inside; i < count; ++i) {
+      const std::int32_t last = length - 1;
+      put(i, table_[last / kClusterSize].get(), last % kClusterSize, 1);
+    }
+  }
+
+ private:
+  // A missing cluster (a store released after a failed growth) reads as silence.
+  void put(std::int32_t at, const float* cluster, std::int32_t offset, std::int32_t n) {
+    if (cluster == nullptr) {
+      fill(at, n);
+    } else if (replace_) {
+      std::memcpy(dst_ + at, cluster + offset, sizeof(float) * static_cast<std::size_t>(n));
+    } else {
+      for (std::int32_t j = 0; j < n; ++j) dst_[at + j] += cluster[offset + j];
+    }
+  }
+  void fill(std::int32_t at, std::int32_t n) {
+    if (replace_) std::fill_n(dst_ + at, n, 0.0f);
+  }
+
+  const std::unique_ptr<float[]>* table_;
+  float* dst_;
+  bool replace_;
+};
+
+}  // namespace
+
 void ClusterStore::readChannel(float* dst, int channel, std::int32_t frames, std::int32_t start,
                                float ratio, bool replace, std::int32_t length) const {
   if (dst == nullptr || frames <= 0) {
@@ -119,25 +210,14 @@ void ClusterStore::readChannel(float* dst, int channel, std::int32_t frames, std
   // No store holds more than the full table; a larger length would index past it.
   length = std::min(length, kMaxClusters * kClusterSize);
   const std::unique_ptr<float[]>* table = clusters_[channel];
-  // The cluster of the last index read, so that a run inside one cluster divides once.
-  const float* cluster = nullptr;
-  std::int32_t clusterBegin = 0;
-  std::int32_t clusterEnd = 0;
-  auto fetch = [&](std::int32_t index) {
-    if (index < clusterBegin || index >= clusterEnd) {
-      const std::int32_t k = index / kClusterSize;
-      cluster = table[k].get();
-      clusterBegin = k * kClusterSize;
-      clusterEnd = clusterBegin + kClusterSize;
-    }
-    // A length beyond the clusters present (a store released after a failed growth) reads as
-    // silence.
-    return cluster != nullptr ? cluster[index - clusterBegin] : 0.0f;
-  };
   resampled_read::forEachRun(frames, resampled_read::wrapStart(start, length), ratio, length,
                              [&](std::int32_t offset, std::int32_t from, std::int32_t count) {
-                               resampled_read::stepRun(dst + offset, from, count, ratio, replace,
-                                                       length, fetch);
+                               ClusterRun run(table, dst + offset, replace);
+                               if (ratio == 1.0f) {
+                                 run.copy(from, count);
+                               } else {
+                                 run.step(from, count, ratio, length);
+                               }
                              });
 }
 

@@ -5,8 +5,6 @@
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-libmad_tarball=libmad_0.15.1b.orig.tar.gz
-libmad_sha256=bbfac3ed6bfbc2823d3775ebb931087371e142bb0e9bb1bee51a76a6e0078690
 download_dir="$top/build/downloads"
 
 packages=(
@@ -97,42 +95,53 @@ ensure_source_entries() {
   apt_updated=false
 }
 
-tarball_ok() {
-  [ -f "$download_dir/$libmad_tarball" ] &&
-    echo "$libmad_sha256  $download_dir/$libmad_tarball" | sha256sum -c --status
+sha_ok() {  # file sha256
+  [ -f "$1" ] && echo "$2  $1" | sha256sum -c --status
 }
 
-ensure_libmad_source() {
+# Fetches a source package's upstream tarball (checked against its SHA-256) and unpacks it into
+# build/third_party. The distribution's patch archive may be missing from the mirror; only the
+# upstream tarball matters.
+ensure_upstream_source() {  # package tarball sha256 unpacked-folder
+  local package=$1 tarball=$2 sha=$3 unpacked="$top/build/third_party/$4"
   mkdir -p "$download_dir"
-  if ! tarball_ok; then
+  if ! sha_ok "$download_dir/$tarball" "$sha"; then
     ensure_source_entries
     apt_update
-    log "fetching libmad's upstream source release"
+    log "fetching the upstream source release of $package"
     local work
     work=$(mktemp -d)
-    # The distribution's patch archive may be missing from the mirror; only the upstream tarball matters.
-    (cd "$work" && apt-get source --download-only -qq libmad >/dev/null 2>&1) || true
-    if [ ! -f "$work/$libmad_tarball" ]; then
+    (cd "$work" && apt-get source --download-only -qq "$package" >/dev/null 2>&1) || true
+    if [ ! -f "$work/$tarball" ]; then
       local uri
-      uri=$(cd "$work" && apt-get source --print-uris -qq libmad 2>/dev/null |
-        awk -v name="$libmad_tarball" '$2 == name { gsub("\x27", "", $1); print $1 }')
+      uri=$(cd "$work" && apt-get source --print-uris -qq "$package" 2>/dev/null |
+        awk -v name="$tarball" '$2 == name { gsub("\x27", "", $1); print $1 }')
       if [ -n "$uri" ]; then
-        (cd "$work" && /usr/lib/apt/apt-helper download-file "$uri" "$work/$libmad_tarball" >/dev/null)
+        (cd "$work" && /usr/lib/apt/apt-helper download-file "$uri" "$work/$tarball" >/dev/null)
       fi
     fi
-    [ -f "$work/$libmad_tarball" ] || { log "could not obtain $libmad_tarball"; exit 1; }
-    mv "$work/$libmad_tarball" "$download_dir/$libmad_tarball"
+    [ -f "$work/$tarball" ] || { log "could not obtain $tarball"; exit 1; }
+    mv "$work/$tarball" "$download_dir/$tarball"
     rm -rf "$work"
-    tarball_ok || { log "$libmad_tarball has the wrong SHA-256"; rm -f "$download_dir/$libmad_tarball"; exit 1; }
+    sha_ok "$download_dir/$tarball" "$sha" || {
+      log "$tarball has the wrong SHA-256"
+      rm -f "$download_dir/$tarball"
+      exit 1
+    }
   fi
-  local unpacked="$top/build/third_party/libmad-0.15.1b"
-  if [ ! -f "$unpacked/decoder.c" ]; then
+  if [ ! -f "$unpacked/.unpacked" ]; then
+    rm -rf "$unpacked"
     mkdir -p "$top/build/third_party"
-    tar -xzf "$download_dir/$libmad_tarball" -C "$top/build/third_party"
+    tar -xzf "$download_dir/$tarball" -C "$top/build/third_party"
+    touch "$unpacked/.unpacked"
   fi
 }
 
 ensure_i386
 ensure_packages
-ensure_libmad_source
+ensure_upstream_source libmad libmad_0.15.1b.orig.tar.gz \
+  bbfac3ed6bfbc2823d3775ebb931087371e142bb0e9bb1bee51a76a6e0078690 libmad-0.15.1b
+# Google Benchmark for the win32 benchmarks: Debian ships no MinGW build of it.
+ensure_upstream_source benchmark benchmark_1.7.1.orig.tar.gz \
+  6430e4092653380d9dc4ccb45a1e2dc9259d581f4866dc0759713126056bc1d7 benchmark-1.7.1
 log "ready"

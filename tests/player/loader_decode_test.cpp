@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,40 @@ TEST(LoaderOverview, IsClearedThenFilledWhileDecoding) {
     }
     EXPECT_TRUE(painted) << "column " << x;
   }
+}
+
+}  // namespace
+}  // namespace vintrove::test
+
+namespace vintrove::test {
+namespace {
+
+// Every input that once crashed the decode path (kept by the fuzzer) loads and plays cleanly.
+TEST(LoaderRegressions, InputsThatOnceCrashedLoadCleanly) {
+  std::filesystem::path folder = VINTROVE_FUZZ_REGRESSIONS_DIR;
+#ifdef _WIN32
+  folder = std::filesystem::path("Z:" + folder.string());
+#endif
+  int inputs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    ++inputs;
+    const std::string path = entry.path().string();
+    SCOPED_TRACE(path);
+    RecordingOwner owner;
+    auto loader = makeLoader<ClusterSampleLoader>(&owner);
+    std::vector<unsigned char> pixels(kOverviewBytes);
+    loader->setOverviewPixels(pixels.data());
+    ASSERT_TRUE(loader->start(path.c_str()));
+    ASSERT_TRUE(waitForLoad(*loader));
+    std::vector<float> left(4096), right(4096);
+    float* outputs[2] = {left.data(), right.data()};
+    for (float ratio : {1.0f, 1.12f, 0.5f}) {
+      loader->read(outputs, 4096, 0, ratio, true);
+      loader->read(outputs, 4096, loader->getDecodedFrames() / 2, ratio, false);
+    }
+  }
+  EXPECT_GT(inputs, 0);
 }
 
 }  // namespace

@@ -149,16 +149,29 @@ class ClusterRun {
         n = std::min(n, inside - i);
         if (cluster == nullptr) {
           fill(i, n);
-        } else if (replace_) {
-          for (std::int32_t j = 0; j < n; ++j, position += increment) {
-            dst_[i + j] = cluster[(position - base) >> 32];
-          }
         } else {
-          for (std::int32_t j = 0; j < n; ++j, position += increment) {
-            dst_[i + j] += cluster[(position - base) >> 32];
+          // Split into a 32-bit index and fraction so 32-bit processors step with add and carry.
+          const std::uint64_t local = position - base;
+          auto offset = static_cast<std::uint32_t>(local >> 32);
+          auto fraction = static_cast<std::uint32_t>(local);
+          const auto wholeStep = static_cast<std::uint32_t>(increment >> 32);
+          const auto fractionStep = static_cast<std::uint32_t>(increment);
+          float* out = dst_ + i;
+          if (replace_) {
+            for (std::int32_t j = 0; j < n; ++j) {
+              out[j] = cluster[offset];
+              fraction += fractionStep;
+              offset += wholeStep + (fraction < fractionStep ? 1u : 0u);
+            }
+          } else {
+            for (std::int32_t j = 0; j < n; ++j) {
+              out[j] += cluster[offset];
+              fraction += fractionStep;
+              offset += wholeStep + (fraction < fractionStep ? 1u : 0u);
+            }
           }
         }
-        if (cluster == nullptr) position += increment * static_cast<std::uint64_t>(n);
+        position += increment * static_cast<std::uint64_t>(n);
         i += n;
       }
     } else {

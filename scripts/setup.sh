@@ -8,7 +8,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 download_dir="$top/build/downloads"
 
 packages=(
-  cmake ninja-build g++ make pkg-config
+  cmake ninja-build g++ make pkg-config patch
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb xauth x11-utils fonts-liberation

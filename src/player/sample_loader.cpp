@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 
+#include "host/safe_convert.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
@@ -21,13 +22,6 @@ constexpr std::int32_t kDefaultEstimate = 2646000;  // 60 s at 44100 Hz
 constexpr float kCapacityMargin = 1.1f;
 constexpr std::int32_t kMaxBlockFrames = 1152;
 constexpr float kFixedToFloat = 1.0f / 268435456.0f;  // libmad's 28 fraction bits
-
-// Truncation toward zero that saturates instead of being undefined for huge values.
-std::int32_t saturatingTruncate(double value) {
-  if (!(value > -2147483648.0)) return std::isnan(value) ? 0 : std::numeric_limits<std::int32_t>::min();
-  if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(value);
-}
 
 }  // namespace
 
@@ -126,18 +120,18 @@ void SampleLoader::runDecode(bool yieldAfterEachStep) {
   } else {
     decoder.attach(fileData, MpegDecoder::audioLength(fileData, fileSize));
     const MpegDecoder::Scan scan = decoder.scanBitRate(kScanAttempts);
-    bitRate.store(saturatingTruncate(scan.averageBitRate));
+    bitRate.store(truncateToInt32(scan.averageBitRate));
     sampleRate.store(scan.sampleRate);
 
     const double average = scan.averageBitRate;
     const std::int32_t estimate =
-        average > 0.0 ? saturatingTruncate(scan.sampleRate / average * fileSize * 8.0) : kDefaultEstimate;
+        average > 0.0 ? truncateToInt32(scan.sampleRate / average * fileSize * 8.0) : kDefaultEstimate;
     if (hasOwner()) {
       reportLength(estimate);
       drawOverview(0, 0, estimate);
       reportTick(0);
     }
-    capacity.store(saturatingTruncate(static_cast<double>(static_cast<float>(estimate) * kCapacityMargin)));
+    capacity.store(truncateToInt32(static_cast<double>(static_cast<float>(estimate) * kCapacityMargin)));
 
     bool found = false;
     while (!found) {
@@ -172,7 +166,7 @@ void SampleLoader::runDecode(bool yieldAfterEachStep) {
       const std::int32_t at = decodedFrames.load();
       if (at + frames > capacity.load()) {
         std::int32_t newCapacity =
-            saturatingTruncate(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
+            truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
         newCapacity = std::max(newCapacity, at + frames);
         bool grown;
         {

@@ -13,7 +13,7 @@ endif()
 # Our fixes (cmake/patches/libmad-*.patch, in name order) are applied to a copy of the release's
 # sources in the build tree, so the unpacked release stays pristine. Only files whose content
 # changed are copied over the previous copy, so a reconfigure does not rebuild the library.
-file(GLOB _mad_patches "${CMAKE_CURRENT_LIST_DIR}/patches/libmad-*.patch")
+file(GLOB _mad_patches CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/patches/libmad-*.patch")
 list(SORT _mad_patches)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_mad_patches})
 set(_mad_src "${CMAKE_BINARY_DIR}/libmad/source")

@@ -49,12 +49,15 @@ const std::string& inputPath() {
   static const std::string path = [] {
     const char* dir = std::getenv("TMPDIR");
     std::string p = (dir != nullptr && *dir != '\0') ? dir : "/tmp";
-    p += "/vintrove-fuzz-" + std::to_string(static_cast<long>(getpid())) + ".mp3";
-    std::atexit([] { std::remove(inputPath().c_str()); });
-    return p;
+    return p + "/vintrove-fuzz-" + std::to_string(static_cast<long>(getpid())) + ".mp3";
   }();
   return path;
 }
+
+// libFuzzer ends the process without running exit handlers, so each input cleans up itself.
+struct InputFile {
+  ~InputFile() { std::remove(inputPath().c_str()); }
+};
 
 bool writeInput(const std::uint8_t* data, std::size_t size) {
   std::FILE* file = std::fopen(inputPath().c_str(), "wb");
@@ -93,6 +96,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const InputFile removedAfterwards;
   if (!writeInput(data, size)) return 0;
   warned.store(false);
 

@@ -1,0 +1,74 @@
+// The editor base with a window: ties the editor to its Frame and supplies pumpIdle, the idle
+// turn (editor, one pending paint, host) that controls call while they track the mouse, at a
+// limited rate. The derived editor creates the frame in open() after GuiEditor::open and
+// destroys it in close().
+#pragma once
+
+#include <cstdint>
+
+#include "gui/geometry.h"
+#include "gui/ole_session.h"
+#include "gui/retained.h"
+#include "host/editor_base.h"
+
+namespace vintrove {
+
+class ExtendedEffect;
+class Frame;
+
+// The tick source and sleep of pumpIdle; tests put a clock of their own in its place.
+class IdleClock {
+ public:
+  virtual std::uint32_t now() = 0;
+  virtual void sleep(std::uint32_t milliseconds) = 0;
+
+ protected:
+  ~IdleClock() = default;
+};
+
+class GuiEditor : public EditorBase {
+ public:
+  // effect may be null; the caller attaches the editor to the effect.
+  explicit GuiEditor(ExtendedEffect* effect);
+  ~GuiEditor() override;
+
+  std::int32_t getEditorRect(EditorRect** out) override;
+  std::int32_t open(void* parent) override;
+  void close() override;
+  void idle() override;
+  void refresh() override;
+  void requestRefresh() override;
+  std::int32_t keyDown(KeyCode& key) override;
+  std::int32_t keyUp(KeyCode& key) override;
+  std::int32_t setKnobStyle(std::int32_t mode) override;
+  bool wheelTurned(float distance) override;
+  virtual void parameterChanged(std::int32_t index, float value);
+  virtual void redrawAll(const Rect* area);
+  virtual void pumpIdle();
+
+  void sleep(std::uint32_t milliseconds);
+  std::uint32_t getMilliseconds();
+
+  Frame* getFrame() const { return frame.get(); }
+  ExtendedEffect* getExtendedEffect() const { return extendedEffect; }
+  bool isInHostIdle() const { return inHostIdle; }
+  std::int32_t getRefreshRequested() const { return refreshRequested; }
+  void* getParentWindow() const { return parentWindow; }
+  // Null restores the system clock; the idle rhythm starts again from the new clock's time.
+  void setIdleClock(IdleClock* clock);
+
+  // The mode the host set last through setKnobStyle (nothing reads it).
+  static std::int32_t knobStyle();
+
+ protected:
+  Retained<Frame> frame;
+
+ private:
+  ExtendedEffect* extendedEffect;
+  IdleClock* clock;
+  std::uint32_t nextIdleTime;
+  bool inHostIdle = false;
+  OleSession ole;
+};
+
+}  // namespace vintrove

@@ -1,0 +1,224 @@
+#include "gui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include "host/module_handle.h"
+
+namespace vintrove {
+
+void PrintTo(const Color& color, std::ostream* out) {
+  *out << "(" << static_cast<int>(color.red) << ", " << static_cast<int>(color.green) << ", "
+       << static_cast<int>(color.blue) << ")";
+}
+
+}  // namespace vintrove
+
+namespace vintrove::test {
+
+namespace {
+
+// Bitmaps and the window class come from the test program's own module.
+const bool moduleHandleSet = [] {
+  setModuleHandle(GetModuleHandleA(nullptr));
+  return true;
+}();
+
+const char kHostClass[] = "VintroveTestHostWindow";
+
+void registerHostClass() {
+  static const bool registered = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    windowClass.lpszClassName = kHostClass;
+    return RegisterClassA(&windowClass) != 0;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+Color patternPixel(std::int32_t x, std::int32_t y) {
+  if ((x + y) % 3 == 0) {
+    return kYellow;
+  }
+  return Color{static_cast<std::uint8_t>(30 * x + 10), static_cast<std::uint8_t>(40 * y + 5), 100,
+               0};
+}
+
+Color whiteDiagonalPixel(std::int32_t x, std::int32_t y) {
+  if (x == y) {
+    return kWhite;
+  }
+  return Color{0, 0, static_cast<std::uint8_t>(200 + 10 * x), 0};
+}
+
+HostWindow::HostWindow(std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y) {
+  (void)moduleHandleSet;
+  registerHostClass();
+  RECT frame{x, y, x + width, y + height};
+  const DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
+  AdjustWindowRect(&frame, style, FALSE);
+  window = CreateWindowExA(0, kHostClass, "Host", style, frame.left, frame.top,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  EXPECT_NE(window, nullptr);
+  SetForegroundWindow(window);
+  UpdateWindow(window);
+  pumpMessages(20);
+}
+
+HostWindow::~HostWindow() {
+  if (window != nullptr) {
+    DestroyWindow(window);
+  }
+  pumpMessages();
+}
+
+void pumpMessages(std::uint32_t milliseconds) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (milliseconds > 0) {
+      Sleep(5);
+    }
+  } while (GetTickCount() - start < milliseconds);
+}
+
+PixelSurface::PixelSurface(std::int32_t width, std::int32_t height, Color fillColor)
+    : surfaceWidth(width), surfaceHeight(height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  section.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+  bits = static_cast<std::uint32_t*>(pixels);
+  memory = CreateCompatibleDC(nullptr);
+  previous = SelectObject(memory, section.get());
+  fill(fillColor);
+}
+
+PixelSurface::~PixelSurface() {
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+}
+
+Color PixelSurface::pixel(std::int32_t x, std::int32_t y) const {
+  GdiFlush();
+  const std::uint32_t value = bits[y * surfaceWidth + x];
+  return Color{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+               static_cast<std::uint8_t>(value), 0};
+}
+
+void PixelSurface::fill(Color color) {
+  GdiFlush();
+  const std::uint32_t value = (static_cast<std::uint32_t>(color.red) << 16) |
+                              (static_cast<std::uint32_t>(color.green) << 8) | color.blue;
+  for (std::int32_t i = 0; i < surfaceWidth * surfaceHeight; ++i) {
+    bits[i] = value;
+  }
+}
+
+Color windowPixel(HWND window, std::int32_t x, std::int32_t y) {
+  WindowDc dc(window);
+  const COLORREF value = GetPixel(dc.get(), x, y);
+  return Color{GetRValue(value), GetGValue(value), GetBValue(value), 0};
+}
+
+namespace {
+
+// Wine hands out GDI handles from a table: the low 16 bits of a handle are its slot. Freed slots
+// are reused first (last freed, first reused), then fresh slots above all slots ever used, in
+// order. So allocating probes until they come from consecutive fresh slots tells both the first
+// fresh slot F and how many free slots were reused on the way, R; the live objects are F - R
+// plus a constant, which cancels in every before/after comparison.
+std::int32_t wineGdiCensus() {
+  constexpr std::size_t kFreshRun = 64;
+  std::vector<HBRUSH> probes;
+  probes.reserve(4096);
+  std::uint32_t highest = 0;
+  std::uint32_t previous = 0;
+  std::uint32_t runStart = 0;
+  std::size_t runLength = 0;
+  std::size_t reusedBeforeRun = 0;
+  for (;;) {
+    HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
+    if (probe == nullptr) {
+      break;
+    }
+    probes.push_back(probe);
+    const auto slot = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(probe) & 0xFFFF);
+    if (runLength > 0 && slot == previous + 1) {
+      ++runLength;
+    } else {
+      runLength = 1;
+      runStart = slot;
+      reusedBeforeRun = probes.size() - 1;
+    }
+    previous = slot;
+    highest = slot > highest ? slot : highest;
+    if (runLength >= kFreshRun && runStart + kFreshRun - 1 == highest) {
+      break;
+    }
+  }
+  for (HBRUSH probe : probes) {
+    DeleteObject(probe);
+  }
+  return static_cast<std::int32_t>(runStart) - static_cast<std::int32_t>(reusedBeforeRun);
+}
+
+BOOL CALLBACK countChild(HWND, LPARAM counter) {
+  ++*reinterpret_cast<std::int32_t*>(counter);
+  return TRUE;
+}
+
+// EnumChildWindows walks all descendants, not only the direct children.
+BOOL CALLBACK countTopLevel(HWND window, LPARAM counter) {
+  ++*reinterpret_cast<std::int32_t*>(counter);
+  EnumChildWindows(window, countChild, counter);
+  return TRUE;
+}
+
+}  // namespace
+
+testing::AssertionResult pixelsMatch(
+    const PixelSurface& surface, const std::function<Color(std::int32_t, std::int32_t)>& expected) {
+  for (std::int32_t y = 0; y < surface.height(); ++y) {
+    for (std::int32_t x = 0; x < surface.width(); ++x) {
+      const Color want = expected(x, y);
+      const Color got = surface.pixel(x, y);
+      if (!(got == want)) {
+        return testing::AssertionFailure()
+               << "pixel " << x << "," << y << " is " << testing::PrintToString(got)
+               << ", expected " << testing::PrintToString(want);
+      }
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+std::int32_t liveGdiObjects() {
+  const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (reported != 0) {
+    return static_cast<std::int32_t>(reported);
+  }
+  return wineGdiCensus();
+}
+
+std::int32_t threadWindowCount() {
+  std::int32_t count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), countTopLevel, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+}  // namespace vintrove::test

@@ -1,0 +1,351 @@
+// The drop target driven as OLE drives it, with the test's own data object and a window-less
+// frame whose one child records what a drop delivers.
+#include "gui/drop_target.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "gui/frame.h"
+#include "gui/retained.h"
+#include "gui_test_support.h"
+#include "shortcut_files.h"
+
+// Frees are noted by address only: the target's self-destruction shows without reading its
+// storage afterwards. Kept out of line, or free() looks mismatched to the compiler.
+namespace {
+std::atomic<void*> watched{nullptr};
+std::atomic<int> watchedFrees{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* storage = std::malloc(size == 0 ? 1 : size)) {
+    return storage;
+  }
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* storage) noexcept {
+  if (storage != nullptr && storage == watched.load()) {
+    ++watchedFrees;
+  }
+  std::free(storage);
+}
+[[gnu::noinline]] void operator delete(void* storage, std::size_t) noexcept {
+  operator delete(storage);
+}
+
+namespace vintrove::test {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// The responsible object of a medium: counts its releases.
+struct ReleaseCounter : IUnknown {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(++releases); }
+  int releases = 0;
+};
+
+// Answers only whole-content requests in global memory. Each GetData hands out a fresh copy;
+// with a responsible object set the copies stay this object's to free.
+class TestData : public IDataObject {
+ public:
+  ~TestData() {
+    for (HGLOBAL handle : handedOut) {
+      if (releaser != nullptr) {
+        GlobalFree(handle);
+      }
+    }
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    asked.push_back(format->cfFormat);
+    const Bytes* bytes = offered(*format);
+    if (bytes == nullptr) {
+      return DV_E_FORMATETC;
+    }
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, bytes->size());
+    if (!bytes->empty()) {
+      std::memcpy(GlobalLock(handle), bytes->data(), bytes->size());
+      GlobalUnlock(handle);
+    }
+    handedOut.push_back(handle);
+    *medium = STGMEDIUM{};
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = handle;
+    medium->pUnkForRelease = releaser;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+    return offered(*format) != nullptr ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+  const Bytes* text = nullptr;
+  const Bytes* files = nullptr;
+  DWORD offeredMedium = TYMED_HGLOBAL;
+  IUnknown* releaser = nullptr;
+  std::vector<CLIPFORMAT> asked;
+  std::vector<HGLOBAL> handedOut;
+
+ private:
+  const Bytes* offered(const FORMATETC& format) const {
+    if (format.ptd != nullptr || format.dwAspect != DVASPECT_CONTENT || format.lindex != -1 ||
+        (format.tymed & offeredMedium) == 0) {
+      return nullptr;
+    }
+    return format.cfFormat == CF_TEXT ? text : format.cfFormat == CF_HDROP ? files : nullptr;
+  }
+};
+
+// A DROPFILES block as the shell builds it: header, terminated paths, one more terminator.
+Bytes fileList(const std::vector<std::string>& paths, bool wide = false) {
+  const std::size_t unit = wide ? 2 : 1;
+  DROPFILES header{sizeof header, {}, FALSE, wide};
+  const auto* first = reinterpret_cast<const unsigned char*>(&header);
+  Bytes block(first, first + sizeof header);
+  for (const std::string& path : paths) {
+    for (char c : path + '\0') {
+      block.push_back(static_cast<unsigned char>(c));  // ASCII: the UTF-16 high byte is 0
+      block.resize(block.size() + unit - 1);
+    }
+  }
+  block.resize(block.size() + unit);
+  return block;
+}
+
+// Covers every point and refuses, as every view of the plug-in does; keeps what arrived.
+struct RecordingView : View {
+  RecordingView() : View(Rect{0, 0, 3000, 3000}) {}
+  bool dropItems(const char* const* items, std::int32_t count, std::int32_t kind,
+                 Point at) override {
+    ++drops;
+    receivedKind = kind;
+    receivedCount = count;
+    where = at;
+    received.clear();
+    if (kind == kDropText) {
+      received.emplace_back(items[0], static_cast<std::size_t>(count));
+    } else {
+      received.assign(items, items + count);
+    }
+    return false;
+  }
+  int drops = 0;
+  std::int32_t receivedKind = -1;
+  std::int32_t receivedCount = -1;
+  Point where;
+  std::vector<std::string> received;
+};
+
+class DropTargetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ole_.isInitialised());
+    ASSERT_TRUE(SetCursorPos(321, 123));
+    ASSERT_TRUE(frame_->addChild(recorder_));
+    // The first reference, as registration would take it.
+    auto* target = new DropTarget(frame_.get());
+    ASSERT_EQ(target->QueryInterface(IID_IDropTarget, target_.receive()), S_OK);
+  }
+  DWORD enter(IDataObject* data, DWORD keys) {
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    EXPECT_EQ(target_->DragEnter(data, keys, POINTL{10, 10}, &effect), S_OK);
+    return effect;
+  }
+  DWORD over(DWORD keys) {
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    EXPECT_EQ(target_->DragOver(keys, POINTL{20, 20}, &effect), S_OK);
+    return effect;
+  }
+  void drop(TestData& data) {
+    DWORD effect = DROPEFFECT_LINK;
+    EXPECT_EQ(target_->Drop(&data, 0, POINTL{7, 9}, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD{DROPEFFECT_LINK});
+  }
+
+  OleSession ole_;
+  Retained<Frame> frame_{new Frame(Rect{0, 0, 3000, 3000}, nullptr, nullptr)};
+  RecordingView* recorder_ = new RecordingView;
+  ComPtr<IDropTarget> target_;
+  const Bytes words_{'w', 'o', 'r', 'd', 's'};
+  const Bytes oneFile_ = fileList({"C:\\song.mp3"});
+};
+
+TEST_F(DropTargetTest, TextOrFilesShowMoveAndCopyWhileControlIsHeld) {
+  TestData text, files;
+  text.text = &words_;
+  files.files = &oneFile_;
+  for (TestData* data : {&text, &files}) {
+    EXPECT_EQ(enter(data, MK_LBUTTON), DWORD{DROPEFFECT_MOVE});
+    EXPECT_EQ(enter(data, MK_CONTROL), DWORD{DROPEFFECT_COPY});
+    EXPECT_EQ(over(MK_LBUTTON | MK_SHIFT), DWORD{DROPEFFECT_MOVE});
+    EXPECT_EQ(over(MK_LBUTTON | MK_CONTROL), DWORD{DROPEFFECT_COPY});
+    // Acceptance lasts until the next drag enters.
+    EXPECT_EQ(target_->DragLeave(), S_OK);
+    drop(*data);
+    EXPECT_EQ(over(0), DWORD{DROPEFFECT_MOVE});
+  }
+}
+
+TEST_F(DropTargetTest, NeitherTextNorFilesShowsNoEffectThroughout) {
+  TestData acceptable, nothing, elsewhere;
+  acceptable.text = elsewhere.text = &words_;
+  elsewhere.files = &oneFile_;
+  elsewhere.offeredMedium = TYMED_ISTREAM;
+  for (IDataObject* data : std::vector<IDataObject*>{&nothing, &elsewhere, nullptr}) {
+    enter(&acceptable, 0);
+    EXPECT_EQ(enter(data, 0), DWORD{DROPEFFECT_NONE});
+    EXPECT_FALSE(static_cast<DropTarget*>(target_.get())->isAcceptable());
+    EXPECT_EQ(over(MK_CONTROL), DWORD{DROPEFFECT_NONE});
+  }
+}
+
+TEST_F(DropTargetTest, TextArrivesWholeAtTheCursorAndBeforeFiles) {
+  const Bytes block{'d', 'r', 'o', 'p', ' ', 'm', 'e', 0, 0, 0, 0, 0, 0, 0};
+  TestData data;
+  data.text = &block;
+  data.files = &oneFile_;
+  drop(data);
+  ASSERT_EQ(recorder_->drops, 1);
+  EXPECT_EQ(recorder_->receivedKind, kDropText);
+  EXPECT_EQ(recorder_->receivedCount, 14);
+  ASSERT_EQ(recorder_->received.size(), 1u);
+  EXPECT_EQ(recorder_->received[0], std::string(block.begin(), block.end()));
+  EXPECT_EQ(data.asked, std::vector<CLIPFORMAT>{CF_TEXT});
+  // Not OLE's point: the cursor, in screen coordinates as the frame has no window.
+  EXPECT_EQ(recorder_->where.h, 321);
+  EXPECT_EQ(recorder_->where.v, 123);
+}
+
+TEST_F(DropTargetTest, FilesArriveInOrderWithoutTheUnreadableOne) {
+  // Longer than the 1024-byte buffer: cut short it would name another file.
+  const std::string tooLong = "C:\\" + std::string(1100, 'x') + ".mp3";
+  for (bool wide : {false, true}) {
+    const Bytes list = fileList({"C:\\first.mp3", tooLong, "D:\\music\\third.mp2"}, wide);
+    TestData data;
+    data.files = &list;
+    drop(data);
+    EXPECT_EQ(recorder_->receivedKind, kDropFiles);
+    EXPECT_EQ(recorder_->receivedCount, 2);
+    EXPECT_EQ(recorder_->received,
+              (std::vector<std::string>{"C:\\first.mp3", "D:\\music\\third.mp2"}));
+  }
+}
+
+TEST_F(DropTargetTest, ShortcutsInAFileListArriveAsTheirTargets) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.created());
+  const std::string target = folder.write("song.mp3", {1, 2, 3});
+  const std::string link = (folder.path() / "Song.LNK").string();
+  ASSERT_TRUE(makeShortcut(link, target));
+  const std::string broken = (folder.path() / "gone.lnk").string();
+  const Bytes list = fileList({link, broken});
+  TestData data;
+  data.files = &list;
+  drop(data);
+  ASSERT_EQ(recorder_->receivedCount, 2);
+  EXPECT_TRUE(sameFile(recorder_->received[0], target)) << recorder_->received[0];
+  EXPECT_EQ(recorder_->received[1], broken);
+}
+
+TEST_F(DropTargetTest, NothingIsDeliveredWithoutUsableData) {
+  const Bytes empty;
+  TestData nothing, emptyText;
+  emptyText.text = &empty;
+  drop(nothing);
+  drop(emptyText);
+  EXPECT_EQ(nothing.asked, (std::vector<CLIPFORMAT>{CF_TEXT, CF_HDROP}));
+  EXPECT_EQ(target_->Drop(nullptr, 0, POINTL{}, nullptr), S_OK);
+  EXPECT_EQ(recorder_->drops, 0);
+}
+
+// A medium naming a responsible object is released through it and its memory left alone;
+// without one the target frees the memory, so a second free fails.
+TEST_F(DropTargetTest, EveryMediumIsGivenBack) {
+  const Bytes empty;
+  for (bool responsible : {true, false}) {
+    ReleaseCounter owner;
+    TestData text, files, emptyText;
+    text.text = &words_;
+    files.files = &oneFile_;
+    emptyText.text = &empty;
+    for (TestData* data : {&text, &files, &emptyText}) {
+      data->releaser = responsible ? &owner : nullptr;
+      drop(*data);
+      ASSERT_EQ(data->handedOut.size(), 1u);
+      if (responsible) {
+        EXPECT_EQ(GlobalFlags(data->handedOut[0]) & GMEM_LOCKCOUNT, 0u) << "left locked";
+      } else {
+        EXPECT_EQ(GlobalFree(data->handedOut[0]), data->handedOut[0]) << "not freed";
+      }
+    }
+    EXPECT_EQ(owner.releases, responsible ? 3 : 0);
+  }
+}
+
+TEST(DropTargetLifetimeTest, AnswersForItsTwoInterfacesOnly) {
+  auto* target = new DropTarget(nullptr);
+  ComPtr<IUnknown> unknown;
+  ComPtr<IDropTarget> dropTarget;
+  ASSERT_EQ(target->QueryInterface(IID_IUnknown, unknown.receive()), S_OK);
+  ASSERT_EQ(target->QueryInterface(IID_IDropTarget, dropTarget.receive()), S_OK);
+  EXPECT_EQ(unknown.get(), static_cast<IUnknown*>(target));
+  EXPECT_EQ(dropTarget.get(), target);
+  for (REFIID other : {IID_IDataObject, IID_IDropSource}) {
+    void* out = &out;
+    EXPECT_EQ(target->QueryInterface(other, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+  // The two answers took one reference each, the refusals none.
+  EXPECT_EQ(target->AddRef(), 3u);
+  EXPECT_EQ(target->Release(), 2u);
+}
+
+// Registration takes references and revocation gives all back; the last Release frees it.
+TEST(DropTargetLifetimeTest, TheLastReleaseAfterRevocationFreesItOnce) {
+  OleSession ole;
+  HostWindow window;
+  auto* target = new DropTarget(nullptr);
+  watched = target;
+  watchedFrees = 0;
+  EXPECT_EQ(target->AddRef(), 1u);
+  ASSERT_EQ(RegisterDragDrop(window.get(), target), S_OK);
+  EXPECT_GT(target->AddRef(), 2u);
+  target->Release();
+  ASSERT_EQ(RevokeDragDrop(window.get()), S_OK);
+  EXPECT_EQ(target->AddRef(), 2u);
+  EXPECT_EQ(target->Release(), 1u);
+  EXPECT_EQ(watchedFrees, 0);
+  EXPECT_EQ(target->Release(), 0u);
+  EXPECT_EQ(watchedFrees, 1);
+  watched = nullptr;
+}
+
+}  // namespace
+}  // namespace vintrove::test

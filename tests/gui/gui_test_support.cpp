@@ -55,6 +55,40 @@ Color whiteDiagonalPixel(std::int32_t x, std::int32_t y) {
   return Color{0, 0, static_cast<std::uint8_t>(200 + 10 * x), 0};
 }
 
+namespace {
+std::uint8_t byte(std::int32_t value) { return static_cast<std::uint8_t>(value); }
+}  // namespace
+
+Color handlePixel(std::int32_t x, std::int32_t y) {
+  const bool edgeColumn = x == 0 || x == 8;
+  const bool edgeRow = y == 0 || y == 11;
+  if (edgeColumn && edgeRow) {
+    return kYellow;
+  }
+  if (edgeColumn || edgeRow) {
+    return Color{20, 20, 20, 0};
+  }
+  return Color{230, 120, 40, 0};
+}
+
+Color trackPixel(std::int32_t x, std::int32_t y) {
+  return Color{byte(2 * x), byte(y >= 5 && y <= 8 ? 60 : 30), 90, 0};
+}
+
+Color twoImagesPixel(std::int32_t x, std::int32_t y) {
+  if (x == 0 && y % 16 == 0) {
+    return kYellow;
+  }
+  if (y < 16) {
+    return Color{40, 40, byte(160 + 5 * x), 0};
+  }
+  return Color{40, byte(160 + 5 * x), 40, 0};
+}
+
+Color displayBackPixel(std::int32_t x, std::int32_t y) {
+  return Color{10, byte(40 + 2 * y), byte(30 + x), 0};
+}
+
 HostWindow::HostWindow(std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y) {
   (void)moduleHandleSet;
   registerHostClass();

@@ -25,11 +25,19 @@ namespace vintrove::test {
 
 inline constexpr std::int32_t kPatternBitmap = 101;  // 8 x 6
 inline constexpr std::int32_t kWhiteDiagonalBitmap = 102;  // 4 x 4
+inline constexpr std::int32_t kHandleBitmap = 103;  // 9 x 12, yellow corners
+inline constexpr std::int32_t kTrackBitmap = 104;  // 120 x 14
+inline constexpr std::int32_t kTwoImagesBitmap = 105;  // 16 x 32: two 16 x 16 images stacked
+inline constexpr std::int32_t kDisplayBackBitmap = 106;  // 60 x 16
 inline constexpr std::int32_t kMissingBitmap = 999;
 
 // The pixels make-test-bitmaps.py wrote.
 Color patternPixel(std::int32_t x, std::int32_t y);
 Color whiteDiagonalPixel(std::int32_t x, std::int32_t y);
+Color handlePixel(std::int32_t x, std::int32_t y);
+Color trackPixel(std::int32_t x, std::int32_t y);
+Color twoImagesPixel(std::int32_t x, std::int32_t y);
+Color displayBackPixel(std::int32_t x, std::int32_t y);
 
 // A visible top-level window standing in for the host's window; its client area starts at
 // the given screen position.
@@ -76,8 +84,8 @@ class PixelSurface {
 Color windowPixel(HWND window, std::int32_t x, std::int32_t y);
 
 // Compares every pixel of a surface with expected(x, y); a failure names the first mismatch.
-testing::AssertionResult pixelsMatch(const PixelSurface& surface,
-                                     const std::function<Color(std::int32_t, std::int32_t)>& expected);
+testing::AssertionResult pixelsMatch(
+    const PixelSurface& surface, const std::function<Color(std::int32_t, std::int32_t)>& expected);
 
 // GDI objects this process holds now. GetGuiResources where it counts; Wine answers 0 there,
 // so under Wine the count comes from a census of its handle table (see the .cpp).

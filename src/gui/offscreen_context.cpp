@@ -24,6 +24,9 @@ OffscreenContext::OffscreenContext(Frame* owner, std::int32_t surfaceWidth,
   }
   adoptDeviceContext(memoryDc->get());
 
+  // Text drawn here must look as it does on a window context: transparent, in textColor.
+  SetBkMode(memoryDc->get(), TRANSPARENT);
+  setTextColor(textColor);
   setBrushColor(backgroundColor);
   setPenColor(backgroundColor);
   const Rect whole{0, 0, width, height};

@@ -26,6 +26,25 @@ TEST_P(OffscreenFill, WholeSurfaceStartsInTheBackgroundColour) {
 INSTANTIATE_TEST_SUITE_P(Colours, OffscreenFill,
                          testing::Values(kBlack, kRed, Color{0, 128, 128, 0}));
 
+// Text drawn offscreen must match the context's fields, as on a window context.
+TEST(OffscreenContext, TextStartsTransparentInTheContextsTextColour) {
+  OffscreenContext offscreen(nullptr, 40, 20, kBlack);
+  EXPECT_EQ(GetTextColor(offscreen.getDeviceContext()), nativeColor(offscreen.getTextColor()));
+  EXPECT_EQ(GetBkMode(offscreen.getDeviceContext()), TRANSPARENT);
+  offscreen.selectFont(0);
+  offscreen.drawText("W", Rect{0, 0, 40, 20});
+  PixelSurface destination(40, 20, kRed);
+  DrawContext target(nullptr, destination.dc(), nullptr);
+  offscreen.blitTo(target, Rect{0, 0, 40, 20}, Point{0, 0});
+  bool sawWhite = false;
+  for (std::int32_t y = 0; y < 20; ++y) {
+    for (std::int32_t x = 0; x < 40; ++x) {
+      sawWhite = sawWhite || destination.pixel(x, y) == kWhite;
+    }
+  }
+  EXPECT_TRUE(sawWhite);
+}
+
 TEST(OffscreenContext, BlitCopiesFromTheSourcePointToTheShiftedDestination) {
   OffscreenContext offscreen(nullptr, 10, 5, kRed);
   offscreen.setPenColor(kYellow);

@@ -1,0 +1,70 @@
+#include "gui/controls/momentary_button.h"
+
+#include "gui/bitmap.h"
+#include "gui/control_listener.h"
+#include "gui/draw_context.h"
+#include "gui/frame.h"
+
+namespace vintrove {
+
+MomentaryButton::MomentaryButton(const Rect& size, ControlListener* changeListener,
+                                 std::int32_t controlTag, std::int32_t step, Bitmap* picture,
+                                 Point origin)
+    : Control(size, changeListener, controlTag, picture), bitmapOrigin(origin), imageStep(step) {}
+
+MomentaryButton::~MomentaryButton() = default;
+
+void MomentaryButton::draw(DrawContext& context) {
+  Point source = bitmapOrigin;
+  clampValue();
+  if (value != 0.0f) {
+    source.v += imageStep;
+  }
+  if (bitmap != nullptr) {
+    if (transparent) {
+      bitmap->drawMasked(context, bounds, source);
+    } else {
+      bitmap->draw(context, bounds, source);
+    }
+  }
+  setNeedsRedraw(false);
+}
+
+void MomentaryButton::mouseDown(DrawContext& context, Point where) {
+  if (!mouseEnabled || (context.getButtonState() & kLeftButton) == 0) {
+    return;
+  }
+  const float entry = value;
+  if (context.getButtonState() == kLeftButton) {
+    if (ownerFrame != nullptr) {
+      ownerFrame->beginParameterEdit(tag);
+    }
+    do {
+      if (isInside(where, bounds)) {
+        value = entry == 0.0f ? 1.0f : 0.0f;
+      } else {
+        value = entry;
+      }
+      // Only what has not been drawn yet is news to the listener.
+      if (needsRedraw() && listener != nullptr) {
+        listener->controlChanged(&context, this);
+      }
+      context.getMousePosition(where);
+      pumpIdle();
+    } while (context.getButtonState() == kLeftButton);
+    if (ownerFrame != nullptr) {
+      ownerFrame->endParameterEdit(tag);
+    }
+  } else {
+    value = value == 0.0f ? 1.0f : 0.0f;
+    if (listener != nullptr) {
+      listener->controlChanged(&context, this);
+    }
+  }
+  value = 0.0f;
+  if (listener != nullptr) {
+    listener->controlChanged(&context, this);
+  }
+}
+
+}  // namespace vintrove

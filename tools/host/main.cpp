@@ -21,7 +21,7 @@ int usage() {
 }
 
 void printRequests(std::FILE* out, const RecordingHost& host) {
-  std::fprintf(out, "host requests: %u\n", static_cast<unsigned>(host.requests().size()));
+  std::fprintf(out, "host requests: %u\n", static_cast<unsigned>(host.requestCount()));
   for (const HostRequest& r : host.requests()) {
     std::fprintf(out, "host request: opcode %d (%s) index %d value %lld effect %s\n",
                  static_cast<int>(r.opcode), hostRequestName(r.opcode), static_cast<int>(r.index),

@@ -1,33 +1,71 @@
 #include "recording_host.h"
 
+#include <atomic>
+
 namespace vintrove::testhost {
 
 namespace {
-RecordingHost* currentHost = nullptr;
+std::atomic<RecordingHost*> currentHost{nullptr};
+
+std::size_t counterIndex(std::int32_t opcode) {
+  if (opcode < 0 || opcode >= RecordingHost::kCountedOpcodes) {
+    return RecordingHost::kCountedOpcodes;
+  }
+  return static_cast<std::size_t>(opcode);
+}
+}  // namespace
+
+RecordingHost::RecordingHost() {
+  kept_.reserve(kKeptRequests);
+  currentHost.store(this);
 }
 
-RecordingHost::RecordingHost() { currentHost = this; }
-
 RecordingHost::~RecordingHost() {
-  if (currentHost == this) currentHost = nullptr;
+  RecordingHost* self = this;
+  currentHost.compare_exchange_strong(self, nullptr);
 }
 
 HostInt VINTROVE_HOST_CALL RecordingHost::callback(EffectRecord* effect, std::int32_t opcode,
                                                    std::int32_t index, HostInt value, void* ptr,
                                                    float opt) {
-  if (currentHost == nullptr) return 0;
-  HostRequest request{effect, opcode, index, value, ptr, opt};
-  currentHost->requests_.push_back(request);
-  return currentHost->answer(request);
+  const HostRequest request{effect, opcode, index, value, ptr, opt};
+  if (RecordingHost* host = currentHost.load()) host->record(request);
+  return answer(request);
 }
 
 HostInt RecordingHost::answer(const HostRequest& request) {
   switch (request.opcode) {
     case 1:
       return kVersion;
+    case 3:   // idle: the driver pumps its own messages, so nothing is re-entered from here
+    case 43:  // begin edit
+    case 44:  // end edit
+      return 1;
     default:
       return 0;
   }
+}
+
+void RecordingHost::record(const HostRequest& request) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (kept_.size() < kKeptRequests) kept_.push_back(request);
+  ++total_;
+  ++perOpcode_[counterIndex(request.opcode)];
+}
+
+std::vector<HostRequest> RecordingHost::requests() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return kept_;
+}
+
+std::uint64_t RecordingHost::requestCount() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return total_;
+}
+
+std::uint64_t RecordingHost::countOf(std::int32_t opcode) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return perOpcode_[counterIndex(opcode)];
 }
 
 const char* hostRequestName(std::int32_t opcode) {

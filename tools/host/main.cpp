@@ -1,23 +1,112 @@
-// vintrove-host: loads a VST 2 plug-in DLL exactly as a music host does (LoadLibrary, `main`),
-// prints what the host sees and closes the effect.
+// vintrove-host: loads a VST 2 plug-in DLL exactly as a music host does (LoadLibrary, `main`)
+// and drives it.
 //
-//   vintrove-host [--info] [path\to\vintrove.dll]
-#include <cstdio>
-#include <cstring>
-#include <string>
+//   vintrove-host [--info] DLL
+//       prints what the host sees of the effect and closes it.
+//   vintrove-host --play FILE [--seconds S] [--rate HZ] [--block N] [--settle MS]
+//                 [--wav OUT.wav] [--png OUT.png] DLL
+//       opens the editor, loads FILE through the editor's open button and its file dialog,
+//       renders S seconds (faster than real time) and writes them as a float WAV, then a PNG of
+//       the editor. --settle waits that long after the load started and rewinds (suspend and
+//       resume) before rendering, so the decoder is ahead of playback; 0 renders at once.
+//       Fails when the dialog was not answered, the load did not start, or all output is silent.
+//   vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL
+//       N loads of random files of DIR through the dialog, with rendering, MIDI keys, parameter
+//       changes and editor reopening in between; fails when a dialog is not taken or the GDI
+//       objects or windows after the run differ from those after the warm-up.
+#include <windows.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dialog_answerer.h"
+#include "editor_window.h"
+#include "effect_session.h"
+#include "gui_census.h"
 #include "plugin_library.h"
 #include "record_report.h"
 #include "recording_host.h"
+#include "wav_writer.h"
 
 using namespace vintrove;
 using namespace vintrove::testhost;
 
 namespace {
 
+// The editor's open button, in editor client coordinates.
+constexpr std::int32_t kOpenX = 10;
+constexpr std::int32_t kOpenY = 50;
+constexpr DWORD kLoadStartTimeoutMs = 2000;
+
+struct Options {
+  enum Mode { kInfo, kPlay, kSoak } mode = kInfo;
+  std::string dll = "vintrove.dll";
+  std::string file;
+  std::string media;
+  std::string wav;
+  std::string png;
+  double seconds = 5.0;
+  float rate = 44100.0f;
+  std::int32_t block = 512;
+  std::int32_t settleMs = 500;
+  std::int32_t loads = 0;
+  unsigned seed = 1;
+};
+
 int usage() {
-  std::fprintf(stderr, "usage: vintrove-host [--info] [vintrove.dll]\n");
+  std::fprintf(stderr,
+               "usage: vintrove-host [--info] DLL\n"
+               "       vintrove-host --play FILE [--seconds S] [--rate HZ] [--block N] [--settle MS]\n"
+               "                     [--wav OUT.wav] [--png OUT.png] DLL\n"
+               "       vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL\n");
   return 2;
+}
+
+bool parseArguments(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--info") {
+      options.mode = Options::kInfo;
+    } else if (arg == "--play" && hasValue) {
+      options.mode = Options::kPlay;
+      options.file = argv[++i];
+    } else if (arg == "--soak" && hasValue) {
+      options.mode = Options::kSoak;
+      options.loads = std::atoi(argv[++i]);
+    } else if (arg == "--media" && hasValue) {
+      options.media = argv[++i];
+    } else if (arg == "--seconds" && hasValue) {
+      options.seconds = std::atof(argv[++i]);
+    } else if (arg == "--rate" && hasValue) {
+      options.rate = static_cast<float>(std::atof(argv[++i]));
+    } else if (arg == "--block" && hasValue) {
+      options.block = std::atoi(argv[++i]);
+    } else if (arg == "--settle" && hasValue) {
+      options.settleMs = std::atoi(argv[++i]);
+    } else if (arg == "--seed" && hasValue) {
+      options.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--wav" && hasValue) {
+      options.wav = argv[++i];
+    } else if (arg == "--png" && hasValue) {
+      options.png = argv[++i];
+    } else if (!arg.empty() && arg[0] == '-') {
+      return false;
+    } else {
+      options.dll = arg;
+    }
+  }
+  if (options.rate <= 0.0f || options.block <= 0 || options.seconds < 0.0 || options.settleMs < 0) return false;
+  if (options.mode == Options::kSoak && (options.loads <= 0 || options.media.empty())) return false;
+  return true;
 }
 
 void printRequests(std::FILE* out, const RecordingHost& host) {
@@ -51,14 +140,314 @@ int runInfo(const std::string& dllPath) {
   return 0;
 }
 
+// The effect set up as a host does before playing: open, rate, block size, processing on.
+void startEffect(EffectSession& effect, const Options& options) {
+  effect.open();
+  effect.setSampleRate(options.rate);
+  effect.setBlockSize(options.block);
+  effect.resume();
+}
+
+bool isPlaying(const EffectSession& effect) { return effect.getParameter(0) >= 0.5f; }
+
+double decibels(float level) { return level > 0.0f ? 20.0 * std::log10(static_cast<double>(level)) : -INFINITY; }
+
+int runPlay(const Options& options) {
+  PluginLibrary library(options.dll);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "vintrove-host: %s\n", library.error().c_str());
+    return 1;
+  }
+  RecordingHost host;
+  EffectSession effect(library);
+  if (!effect.valid()) {
+    std::fprintf(stderr, "vintrove-host: main returned null\n");
+    return 1;
+  }
+  startEffect(effect, options);
+  EditorWindow window(effect);
+  if (!window.isOpen()) {
+    std::fprintf(stderr, "vintrove-host: the editor did not open (opcode 14 answered %lld, no editor window)\n",
+                 static_cast<long long>(window.openAnswer()));
+    return 1;
+  }
+
+  const std::string path = windowsPath(options.file);
+  DialogAnswerer::Outcome outcome;
+  {
+    DialogAnswerer answerer(DialogAnswer::confirm(path));
+    window.clickAt(kOpenX, kOpenY);
+    answerer.wait();
+    outcome = answerer.outcome();
+  }
+  const bool answered = outcome == DialogAnswerer::Outcome::kConfirmed;
+  const bool started = answered && window.idleUntil([&] { return isPlaying(effect); }, kLoadStartTimeoutMs);
+  if (started && options.settleMs > 0) {
+    window.idleFor(static_cast<DWORD>(options.settleMs));
+    effect.suspend();
+    effect.resume();  // back to the start of the file
+  }
+
+  std::unique_ptr<WavWriter> wav;
+  if (!options.wav.empty()) {
+    wav = std::make_unique<WavWriter>(options.wav, static_cast<std::uint32_t>(options.rate));
+  }
+  const auto total = static_cast<std::int64_t>(std::llround(options.seconds * options.rate));
+  std::vector<float> left(static_cast<std::size_t>(options.block));
+  std::vector<float> right(static_cast<std::size_t>(options.block));
+  float peak = 0.0f;
+  std::int64_t rendered = 0;
+  while (rendered < total) {
+    const auto frames = static_cast<std::int32_t>(std::min<std::int64_t>(options.block, total - rendered));
+    effect.processReplacing(left.data(), right.data(), frames);
+    for (std::int32_t i = 0; i < frames; ++i) {
+      peak = std::max({peak, std::fabs(left[static_cast<std::size_t>(i)]), std::fabs(right[static_cast<std::size_t>(i)])});
+    }
+    if (wav) wav->writeStereo(left.data(), right.data(), frames);
+    rendered += frames;
+    window.pump();
+  }
+  const bool wavWritten = !wav || wav->close();
+  window.idleFor(200);  // the displays catch up with the rendered position
+  const bool pngWritten = options.png.empty() || window.screenshotPng(options.png);
+  window.close();
+  effect.close();
+
+  std::printf("file: %s\n", path.c_str());
+  std::printf("dialog: %s\n", outcomeName(outcome));
+  std::printf("load started: %s\n", started ? "yes" : "no");
+  std::printf("rendered: %.3f s (%lld frames at %g Hz, blocks of %d)\n",
+              static_cast<double>(rendered) / static_cast<double>(options.rate), static_cast<long long>(rendered),
+              static_cast<double>(options.rate), static_cast<int>(options.block));
+  std::printf("peak: %.6f (%.1f dBFS)\n", static_cast<double>(peak), decibels(peak));
+  if (!options.wav.empty()) std::printf("wav: %s%s\n", options.wav.c_str(), wavWritten ? "" : " (FAILED)");
+  if (!options.png.empty()) std::printf("png: %s%s\n", options.png.c_str(), pngWritten ? "" : " (FAILED)");
+
+  if (!answered) std::fprintf(stderr, "vintrove-host: the file dialog was not answered\n");
+  if (answered && !started) std::fprintf(stderr, "vintrove-host: the load did not start\n");
+  if (started && peak == 0.0f) std::fprintf(stderr, "vintrove-host: the output is silent throughout\n");
+  return answered && started && peak > 0.0f && wavWritten && pngWritten ? 0 : 1;
+}
+
+// Regular files of a folder, as Windows paths.
+std::vector<std::string> listFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  const std::string base = windowsPath(folder);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((base + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    std::string path = base;
+    path.append("\\").append(found.cFileName);
+    files.push_back(std::move(path));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(files.begin(), files.end());  // the seed alone decides the order of loads
+  return files;
+}
+
+struct SoakTally {
+  std::int32_t loads = 0;
+  std::int32_t confirmed = 0;
+  std::int32_t notAnswered = 0;
+  std::int32_t started = 0;
+  std::int32_t editorOpenings = 1;
+  std::int32_t notes = 0;
+  std::int32_t parameterChanges = 0;
+  std::int32_t gestures = 0;
+  DWORD longestLoadMs = 0;
+  float peak = 0.0f;
+  std::map<std::string, std::int32_t> notStarted;  // confirmed loads after which Playing stayed off
+};
+
+void printCounts(const char* when, const GuiCounts& counts) {
+  std::printf("soak %s: gdi objects %d, user objects %d, windows %d\n", when, static_cast<int>(counts.gdiObjects),
+              static_cast<int>(counts.userObjects), static_cast<int>(counts.windows));
+}
+
+// One random gesture on the editor: a button of the transport or a slider drag.
+void randomGesture(EditorWindow& window, std::mt19937& random) {
+  std::uniform_int_distribution<int> pick(0, 5);
+  std::uniform_int_distribution<int> along(8, 248);
+  switch (pick(random)) {
+    case 0: window.clickAt(32, 52); break;   // to start
+    case 1: window.clickAt(52, 52); break;   // play toggle
+    case 2: window.clickAt(72, 52); break;   // loop toggle
+    case 3: window.clickAt(244, 72); break;  // pitch reset
+    case 4: window.dragFrom(along(random), 32).to(along(random), 32); break;  // position
+    default: window.dragFrom(118, 72).to(std::min(along(random), 228), 72); break;  // pitch
+  }
+}
+
+int runSoak(const Options& options) {
+  const std::vector<std::string> files = listFiles(options.media);
+  if (files.empty()) {
+    std::fprintf(stderr, "vintrove-host: no files in %s\n", options.media.c_str());
+    return 1;
+  }
+  PluginLibrary library(options.dll);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "vintrove-host: %s\n", library.error().c_str());
+    return 1;
+  }
+  // The dialog opens in the current folder; listing the media folder every time keeps what the
+  // dialog caches the same from load to load. (After loading the library: its path may be
+  // relative.)
+  SetCurrentDirectoryA(windowsPath(options.media).c_str());
+  RecordingHost host;
+  EffectSession effect(library);
+  if (!effect.valid()) {
+    std::fprintf(stderr, "vintrove-host: main returned null\n");
+    return 1;
+  }
+  startEffect(effect, options);
+
+  std::mt19937 random(options.seed);
+  std::uniform_int_distribution<std::size_t> pickFile(0, files.size() - 1);
+  std::uniform_int_distribution<int> note(48, 72);
+  std::uniform_int_distribution<int> parameter(0, 3);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  std::uniform_int_distribution<int> renderMs(200, 500);
+
+  constexpr std::int32_t kLoadsPerOpening = 4;
+  const std::int32_t warmupLoads = std::max(1, std::min(8, options.loads / 2));
+  std::vector<float> left(static_cast<std::size_t>(options.block));
+  std::vector<float> right(static_cast<std::size_t>(options.block));
+  auto window = std::make_unique<EditorWindow>(effect);
+  if (!window->isOpen()) {
+    std::fprintf(stderr, "vintrove-host: the editor did not open (opcode 14 answered %lld, no editor window)\n",
+                 static_cast<long long>(window->openAnswer()));
+    return 1;
+  }
+
+  // MIDI keys and parameter changes reach the plug-in while its editor is closed too, where
+  // they must change nothing and break nothing.
+  auto keysAndParameters = [&](SoakTally& tally, int count) {
+    for (int i = 0; i < count; ++i) {
+      if (unit(random) < 0.5f) {
+        effect.noteOn(static_cast<std::uint8_t>(note(random)), static_cast<std::uint8_t>(1 + note(random)));
+        ++tally.notes;
+      } else {
+        effect.setParameter(parameter(random), unit(random));
+        ++tally.parameterChanges;
+      }
+    }
+  };
+  auto settleClosed = [&](SoakTally& tally) {
+    window.reset();
+    keysAndParameters(tally, 4);
+    Sleep(300);  // a decode that is still running ends before the census
+  };
+
+  SoakTally tally;
+  GuiCounts warmup;
+  const DWORD soakStart = GetTickCount();
+  for (std::int32_t load = 1; load <= options.loads; ++load) {
+    const std::string& file = files[pickFile(random)];
+    // Stopped first, so that Playing going on tells this load started.
+    if (isPlaying(effect)) effect.setParameter(0, 0.0f);
+    const DWORD loadStart = GetTickCount();
+    DialogAnswerer::Outcome outcome;
+    {
+      DialogAnswerer answerer(DialogAnswer::confirm(file));
+      window->clickAt(kOpenX, kOpenY);
+      answerer.wait();
+      outcome = answerer.outcome();
+    }
+    ++tally.loads;
+    if (outcome == DialogAnswerer::Outcome::kConfirmed) {
+      ++tally.confirmed;
+      if (window->idleUntil([&] { return isPlaying(effect); }, 300)) {
+        ++tally.started;
+      } else {
+        ++tally.notStarted[file];
+      }
+    } else {
+      ++tally.notAnswered;
+      std::printf("soak load %d: %s: dialog %s\n", static_cast<int>(load), file.c_str(), outcomeName(outcome));
+    }
+    tally.longestLoadMs = std::max(tally.longestLoadMs, GetTickCount() - loadStart);
+
+    // Render 0.2 to 0.5 s with keys and parameter changes at random blocks.
+    const auto frames = static_cast<std::int64_t>(options.rate * static_cast<float>(renderMs(random)) / 1000.0f);
+    for (std::int64_t done = 0; done < frames; done += options.block) {
+      if (unit(random) < 0.05f) keysAndParameters(tally, 1);
+      effect.processReplacing(left.data(), right.data(), options.block);
+      for (std::int32_t i = 0; i < options.block; ++i) {
+        tally.peak = std::max({tally.peak, std::fabs(left[static_cast<std::size_t>(i)]),
+                               std::fabs(right[static_cast<std::size_t>(i)])});
+      }
+      window->pump();
+    }
+    if (unit(random) < 0.3f) {
+      randomGesture(*window, random);
+      ++tally.gestures;
+    }
+
+    if (load == warmupLoads) {
+      settleClosed(tally);
+      warmup = countGui();
+      printCounts("after warm-up", warmup);
+    }
+    if (load == warmupLoads || (load % kLoadsPerOpening == 0 && load < options.loads)) {
+      if (window) settleClosed(tally);
+      window = std::make_unique<EditorWindow>(effect);
+      ++tally.editorOpenings;
+      if (!window->isOpen()) {
+        std::fprintf(stderr, "vintrove-host: the editor did not reopen after load %d\n", static_cast<int>(load));
+        return 1;
+      }
+    }
+    if (load % 20 == 0 || load == options.loads) {
+      std::printf("soak: %d/%d loads, %d confirmed, %d started, %d editor openings, %d notes, %d parameter "
+                  "changes, %d gestures, peak %.3f, longest load %lu ms, %lu s\n",
+                  static_cast<int>(load), static_cast<int>(options.loads), static_cast<int>(tally.confirmed),
+                  static_cast<int>(tally.started), static_cast<int>(tally.editorOpenings),
+                  static_cast<int>(tally.notes), static_cast<int>(tally.parameterChanges),
+                  static_cast<int>(tally.gestures), static_cast<double>(tally.peak),
+                  static_cast<unsigned long>(tally.longestLoadMs),
+                  static_cast<unsigned long>((GetTickCount() - soakStart) / 1000));
+      std::fflush(stdout);
+    }
+  }
+  settleClosed(tally);
+  const GuiCounts end = countGui();
+  printCounts("at the end", end);
+  effect.close();
+  std::printf("soak host requests: %llu (idle %llu, begin edit %llu, end edit %llu)\n",
+              static_cast<unsigned long long>(host.requestCount()), static_cast<unsigned long long>(host.countOf(3)),
+              static_cast<unsigned long long>(host.countOf(43)), static_cast<unsigned long long>(host.countOf(44)));
+
+  for (const auto& [file, count] : tally.notStarted) {
+    std::printf("soak: not playing 300 ms after the load, %d times: %s\n", static_cast<int>(count), file.c_str());
+  }
+
+  bool good = true;
+  if (tally.notAnswered > 0) {
+    std::fprintf(stderr, "vintrove-host: %d dialogs were not answered\n", static_cast<int>(tally.notAnswered));
+    good = false;
+  }
+  if (!(end == warmup)) {
+    std::fprintf(stderr, "vintrove-host: GUI counts changed: gdi %+d, user %+d, windows %+d\n",
+                 static_cast<int>(end.gdiObjects - warmup.gdiObjects),
+                 static_cast<int>(end.userObjects - warmup.userObjects),
+                 static_cast<int>(end.windows - warmup.windows));
+    good = false;
+  }
+  std::printf("soak: %s\n", good ? "passed" : "FAILED");
+  return good ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dllPath = "vintrove.dll";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--info") == 0) continue;
-    if (argv[i][0] == '-') return usage();
-    dllPath = argv[i];
+  Options options;
+  if (!parseArguments(argc, argv, options)) return usage();
+  switch (options.mode) {
+    case Options::kPlay: return runPlay(options);
+    case Options::kSoak: return runSoak(options);
+    case Options::kInfo: break;
   }
-  return runInfo(dllPath);
+  return runInfo(options.dll);
 }

@@ -170,6 +170,11 @@ bool Frame::addChild(View* view) {
 bool Frame::removeChild(View* view, bool release) {
   for (auto it = children.begin(); it != children.end(); ++it) {
     if (*it == view) {
+      // A removed (and perhaps released) view must not stay the focus: keys would reach it.
+      if (focus == view) {
+        focus = nullptr;
+        view->focusLost(nullptr);
+      }
       children.erase(it);
       view->detachedFrom(this);
       if (release) {

@@ -161,6 +161,19 @@ TEST_F(FrameLogic, RemovingAChild) {
   EXPECT_EQ(destroyed, 2);
 }
 
+TEST_F(FrameLogic, RemovingTheFocusViewTakesTheFocusAwayFirst) {
+  RecordingView* a = add(Rect{}, "a");
+  add(Rect{}, "b");
+  frame->setFocus(a);
+  log.clear();
+  frame->removeChild(a, true);
+  EXPECT_EQ(frame->getFocus(), nullptr);
+  EXPECT_EQ(log, (EventLog{"a.focusLost null", "a.detached"}));
+  EXPECT_EQ(destroyed, 1);
+  KeyCode key{'k', 0, 0};
+  EXPECT_EQ(frame->keyDown(key), -1);  // reaches only b
+}
+
 TEST_F(FrameLogic, RemoveAllChildrenTellsTheFocusAndReleasesEveryChild) {
   RecordingView* a = add(Rect{}, "a");
   add(Rect{}, "b");

@@ -218,7 +218,7 @@ def background():
     return img
 
 
-def handle():
+def handle_picture():
     img = Image(3, 16)
     for y in range(16):
         cap = y in (0, 15)
@@ -345,6 +345,15 @@ def png_bytes(img, scale):
 def check(img):
     for row in img.px:
         assert KEY not in row, "key colour in a picture"
+
+
+def handle():
+    # The sliders draw their handle masked with the bitmap's default key colour, white: a white
+    # pixel there would show the track through the handle.
+    img = handle_picture()
+    for row in img.px:
+        assert (255, 255, 255) not in row, "white in the slider handle"
+    return img
 
 
 # ---------------------------------------------------------------- previews

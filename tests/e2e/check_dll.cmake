@@ -13,10 +13,12 @@ if(NOT count EQUAL 1 OR NOT names MATCHES "\\][ \t]+main$")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-set(allowed "KERNEL32.dll|USER32.dll|GDI32.dll|msvcrt.dll|ole32.dll|OLEAUT32.dll|SHELL32.dll|comdlg32.dll|msimg32.dll|ADVAPI32.dll|api-ms-win-crt-[a-z-]+-l1-1-0.dll")
+# Windows file names are case-insensitive; import libraries differ in the case they record.
+set(allowed "kernel32.dll|user32.dll|gdi32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|shell32.dll|comdlg32.dll|msimg32.dll|advapi32.dll|api-ms-win-crt-[a-z-]+-l1-1-0.dll")
 foreach(entry IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${entry}")
   string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" dll)
   if(NOT dll MATCHES "^(${allowed})$")
     message(FATAL_ERROR "imports a non-system DLL: ${dll}")
   endif()

@@ -1,0 +1,403 @@
+#include "editor/player_editor.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "editor/overview_bitmap.h"
+#include "editor/player_frame.h"
+#include "gui/controls/momentary_button.h"
+#include "gui/controls/slider.h"
+#include "gui/controls/text_entry.h"
+#include "gui/controls/toggle_button.h"
+#include "player/placeholder_editor.h"
+#include "player/player_effect.h"
+
+namespace vintrove {
+
+namespace {
+
+constexpr Rect kEditorBounds{0, 0, 256, 84};
+constexpr std::int32_t kImageStep = 16;
+constexpr std::int32_t kShadowedText = 4;
+constexpr std::int32_t kSliderStyle = kSliderDrawDirect;
+constexpr std::uint32_t kProgressRedrawInterval = 100;
+
+enum BitmapId : std::int32_t {
+  kTimeBack = 110,
+  kModeBack = 111,
+  kBitRateBack = 112,
+  kFileNameBack = 113,
+  kEditorBack = 114,
+  kSliderHandle = 115,
+  kOpenPicture = 116,
+  kToStartPicture = 117,
+  kPitchResetPicture = 118,
+  kPlayPicture = 119,
+  kLoopPicture = 120,
+};
+
+// Parameter indices of the player, in the order of the tags 4 to 7.
+constexpr std::int32_t kFirstParameterTag = kPlayTag;
+
+Retained<Bitmap> loadBitmap(std::int32_t id, bool keyed) {
+  Retained<Bitmap> bitmap(new Bitmap(id));
+  if (keyed) {
+    bitmap->setKeyColor(kYellow);
+  }
+  return bitmap;
+}
+
+void integerFormatter(float value, char* text) {
+  std::snprintf(text, kDisplayTextCapacity, "%d", static_cast<int>(value));
+}
+
+bool hasMpegExtension(const char* path) {
+  const char* dot = std::strrchr(path, '.');
+  if (dot == nullptr || std::strlen(dot) != 4) {
+    return false;
+  }
+  return _stricmp(dot, ".mp1") == 0 || _stricmp(dot, ".mp2") == 0 || _stricmp(dot, ".mp3") == 0;
+}
+
+}  // namespace
+
+PlayerEditor::PlayerEditor(PlayerEffect& owner)
+    : GuiEditor(&owner), player(owner), overviewBitmap(new OverviewBitmap) {
+  editorRect = EditorRect{0, 0, 84, 256};
+  overviewBitmap->setKeyColor(kYellow);
+  takePlayerState();
+}
+
+PlayerEditor::~PlayerEditor() { close(); }
+
+PlayerEditorHandle PlayerEditor::create(PlayerEffect& player) {
+  return makePlayerEditorHandle(std::make_unique<PlayerEditor>(player));
+}
+
+std::atomic<float>& PlayerEditor::value(std::int32_t tag) {
+  return values[static_cast<std::size_t>(tag - kFirstParameterTag)];
+}
+
+float PlayerEditor::controlValue(std::int32_t tag) const {
+  if (tag < kPlayTag || tag > kPitchTag) {
+    return 0.0f;
+  }
+  return values[static_cast<std::size_t>(tag - kFirstParameterTag)].load();
+}
+
+void PlayerEditor::takePlayerState() {
+  for (std::int32_t tag = kPlayTag; tag <= kPitchTag; ++tag) {
+    value(tag).store(player.getParameter(tag - kFirstParameterTag));
+  }
+}
+
+bool PlayerEditor::onGuiThread() const { return guiThread.load() == GetCurrentThreadId(); }
+
+std::int32_t PlayerEditor::open(void* parent) {
+  if (frame) {
+    close();  // a host that opens twice gets one fresh editor, not two frames
+  }
+  GuiEditor::open(parent);
+  guiThread.store(GetCurrentThreadId());
+
+  bitmaps.loop = loadBitmap(kLoopPicture, false);
+  bitmaps.play = loadBitmap(kPlayPicture, false);
+  bitmaps.open = loadBitmap(kOpenPicture, false);
+  bitmaps.toStart = loadBitmap(kToStartPicture, false);
+  bitmaps.pitchReset = loadBitmap(kPitchResetPicture, false);
+  bitmaps.handle = loadBitmap(kSliderHandle, false);
+  bitmaps.background = loadBitmap(kEditorBack, false);
+  bitmaps.mode = loadBitmap(kModeBack, true);
+  bitmaps.bitRate = loadBitmap(kBitRateBack, true);
+  bitmaps.elapsed = loadBitmap(kTimeBack, true);
+  bitmaps.total = loadBitmap(kTimeBack, true);
+  bitmaps.fileName = loadBitmap(kFileNameBack, true);
+
+  frame.reset(new PlayerFrame(kEditorBounds, static_cast<HWND>(parent), *this));
+  frame->setBackdrop(bitmaps.background.get());
+
+  openButton = new MomentaryButton(Rect{4, 44, 20, 60}, this, kOpenTag, kImageStep,
+                                   bitmaps.open.get(), Point{0, 0});
+  toStartButton = new MomentaryButton(Rect{24, 44, 40, 60}, this, kToStartTag, kImageStep,
+                                      bitmaps.toStart.get(), Point{0, 0});
+  pitchResetButton = new MomentaryButton(Rect{236, 64, 252, 80}, this, kPitchResetTag, kImageStep,
+                                         bitmaps.pitchReset.get(), Point{0, 0});
+  auto makeDisplay = [this](const Rect& rect, const char* text, Bitmap* picture,
+                            std::int32_t style) {
+    auto* display = new TextEntry(rect, this, 0, text, picture, style);
+    display->enableMouse(false);
+    display->setTransparent(true);
+    return display;
+  };
+  fileNameDisplay = makeDisplay(Rect{4, 4, 196, 20}, "", bitmaps.fileName.get(), kShadowedText);
+  modeDisplay = makeDisplay(Rect{200, 4, 216, 20}, "", bitmaps.mode.get(), kShadowedText);
+  modeDisplay->setFormatter(integerFormatter);
+  bitRateDisplay = makeDisplay(Rect{220, 4, 252, 20}, "", bitmaps.bitRate.get(), kShadowedText);
+  bitRateDisplay->setFormatter(integerFormatter);
+  elapsedDisplay = makeDisplay(Rect{84, 44, 124, 60}, "0:00", bitmaps.elapsed.get(), 0);
+  totalDisplay = makeDisplay(Rect{128, 44, 168, 60}, "0:00", bitmaps.total.get(), 0);
+  playToggle = new ToggleButton(Rect{44, 44, 60, 60}, this, kPlayTag, bitmaps.play.get());
+  loopToggle = new ToggleButton(Rect{64, 44, 80, 60}, this, kLoopTag, bitmaps.loop.get());
+  const std::int32_t handleWidth = bitmaps.handle->getWidth();
+  positionSlider = new HorizontalSlider(Rect{4, 24, 252, 40}, this, kPositionTag, 4,
+                                        252 - handleWidth, bitmaps.handle.get(),
+                                        overviewBitmap.get(), Point{0, 0}, kSliderStyle);
+  pitchSlider = new HorizontalSlider(Rect{4, 64, 232, 80}, this, kPitchTag, 4, 232 - handleWidth,
+                                     bitmaps.handle.get(), bitmaps.background.get(), Point{4, 64},
+                                     kSliderStyle);
+
+  View* const inFrameOrder[] = {openButton,    toStartButton,  pitchResetButton, fileNameDisplay,
+                                elapsedDisplay, modeDisplay,   bitRateDisplay,   totalDisplay,
+                                loopToggle,    playToggle,     positionSlider,   pitchSlider};
+  for (View* view : inFrameOrder) {
+    if (!frame->addChild(view)) {
+      view->release();
+    }
+  }
+  editorOpen.store(true);
+
+  // The controls start from the player's real state, not from fixed values: an editor reopened
+  // during playback must show a playing button.
+  takePlayerState();
+  if (fileNameText[0] == '\0' && !loadRefused) {
+    char path[PlayerEffect::kFileNameCapacity];
+    player.getFileName(path);
+    formatFileName(fileNameText, path);
+  }
+  refresh();
+  return 1;
+}
+
+void PlayerEditor::close() {
+  if (!frame) {
+    return;
+  }
+  editorOpen.store(false);
+  frame.reset();
+  loopToggle = playToggle = nullptr;
+  fileNameDisplay = elapsedDisplay = totalDisplay = bitRateDisplay = modeDisplay = nullptr;
+  openButton = toStartButton = pitchResetButton = nullptr;
+  positionSlider = pitchSlider = nullptr;
+  bitmaps.mode.reset();
+  bitmaps.bitRate.reset();
+  bitmaps.elapsed.reset();
+  bitmaps.total.reset();
+  bitmaps.fileName.reset();
+  bitmaps.play.reset();
+  bitmaps.loop.reset();
+  bitmaps.open.reset();
+  bitmaps.toStart.reset();
+  bitmaps.pitchReset.reset();
+  bitmaps.handle.reset();
+  bitmaps.background.reset();
+}
+
+void PlayerEditor::idle() {
+  if (isInHostIdle()) {
+    return;
+  }
+  const bool pending = refreshPending.exchange(false);
+  if (refreshRequested != 0 || pending) {
+    refreshRequested = 0;
+    refresh();
+  }
+}
+
+void PlayerEditor::refresh() {
+  if (!editorOpen.load() || !frame || !onGuiThread()) {
+    refreshPending.store(true);
+    return;
+  }
+  if (isInHostIdle()) {
+    refreshPending.store(true);
+    return;
+  }
+  applyStateToControls();
+  frame->refreshDirty();
+}
+
+void PlayerEditor::refreshSoon() {
+  if (editorOpen.load() && onGuiThread()) {
+    refresh();
+  } else {
+    refreshPending.store(true);
+  }
+}
+
+void PlayerEditor::applyStateToControls() {
+  playToggle->setValue(value(kPlayTag).load());
+  loopToggle->setValue(value(kLoopTag).load());
+  positionSlider->setValue(value(kPositionTag).load());
+  pitchSlider->setValue(value(kPitchTag).load());
+  char text[kDisplayTextCapacity];
+  formatElapsedTime(text, elapsedSeconds.load());
+  elapsedDisplay->setText(text);
+  if (fileInfoKnown.load()) {
+    formatTotalTime(text, totalSeconds.load());
+    totalDisplay->setText(text);
+    formatBitRate(text, bitRate.load());
+    bitRateDisplay->setText(text);
+    modeDisplay->setText(stereo.load() ? "S" : "M");
+  }
+  fileNameDisplay->setText(fileNameText);
+  if (overviewChanged.exchange(false)) {
+    positionSlider->setNeedsRedraw(true);
+  }
+}
+
+void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
+  if (control == nullptr) {
+    return;
+  }
+  const std::int32_t tag = control->getTag();
+  switch (tag) {
+    case kOpenTag: {
+      if (control->getValue() == 0.0f) {
+        break;
+      }
+      char path[kChosenPathCapacity];
+      if (chooseFile(path)) {
+        loadChosenFile(path);
+      }
+      break;
+    }
+    case kToStartTag:
+    case kPitchResetTag: {
+      react(tag);
+      HorizontalSlider* slider = tag == kToStartTag ? positionSlider : pitchSlider;
+      if (slider == nullptr) {
+        return;
+      }
+      slider->setValue(value(tag == kToStartTag ? kPositionTag : kPitchTag).load());
+      if (context == nullptr) {
+        return;
+      }
+      slider->redrawIfNeeded(*context);
+      break;
+    }
+    case kPlayTag:
+    case kLoopTag:
+    case kPositionTag:
+    case kPitchTag:
+      value(tag).store(control->getValue());
+      react(tag);
+      break;
+    default:
+      break;
+  }
+  if (context != nullptr && editorOpen.load()) {
+    control->redrawIfNeeded(*context);
+  }
+}
+
+void PlayerEditor::react(std::int32_t tag) {
+  switch (tag) {
+    case kToStartTag:
+      value(kPositionTag).store(0.0f);
+      player.setPosition(0.0f);
+      break;
+    case kPitchResetTag:
+      value(kPitchTag).store(0.5f);
+      player.setPitch(0.5f);
+      break;
+    case kPlayTag:
+      player.setPlaying(value(kPlayTag).load() != 0.0f);
+      break;
+    case kLoopTag:
+      player.setLoop(value(kLoopTag).load() != 0.0f);
+      break;
+    case kPositionTag:
+      player.setPosition(value(kPositionTag).load());
+      break;
+    case kPitchTag:
+      player.setPitch(value(kPitchTag).load());
+      break;
+    default:
+      break;
+  }
+}
+
+void PlayerEditor::command(std::int32_t tag, float newValue) {
+  // The open button needs a press of its own: a command leaves its value at 0.
+  if (tag < kToStartTag || tag > kPitchTag) {
+    return;
+  }
+  if (tag >= kPlayTag) {
+    std::atomic<float>& held = value(tag);
+    held.store(encodedControlValue(held.load(), newValue));
+  }
+  react(tag);
+  refreshSoon();
+}
+
+void PlayerEditor::loadChosenFile(const char* path) {
+  loadRefused = false;
+  player.loadFile(path);
+  // A load that did not start keeps "Not Found" in view.
+  if (!loadRefused) {
+    showFileName(path);
+  }
+}
+
+bool PlayerEditor::loadDroppedFiles(const char* const* paths, std::int32_t count) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (paths[i] != nullptr && hasMpegExtension(paths[i])) {
+      loadChosenFile(paths[i]);
+      return true;
+    }
+  }
+  return false;
+}
+
+void PlayerEditor::showFileName(const char* path) {
+  formatFileName(fileNameText, path);
+  refreshSoon();
+}
+
+void PlayerEditor::showPlaying(bool playing) {
+  value(kPlayTag).store(playing ? 1.0f : 0.0f);
+  refreshPending.store(true);
+}
+
+void PlayerEditor::showNotFound() {
+  loadRefused = true;
+  std::snprintf(fileNameText, sizeof fileNameText, "%s", "Not Found");
+  refreshPending.store(true);
+}
+
+void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo) {
+  bitRate.store(bits);
+  totalSeconds.store(seconds);
+  stereo.store(isStereo);
+  fileInfoKnown.store(true);
+  // The length comes at the start and again at the end of decoding: a file decoded within the
+  // progress interval must still show its whole overview.
+  overviewChanged.store(true);
+  refreshSoon();
+}
+
+void PlayerEditor::showPosition(float fraction, std::int32_t seconds) {
+  value(kPositionTag).store(fraction);
+  elapsedSeconds.store(seconds);
+  refreshPending.store(true);
+}
+
+void PlayerEditor::showLoadingProgress() {
+  const std::uint32_t now = GetTickCount();
+  if (!progressStarted.exchange(true)) {
+    lastProgressRedraw.store(now);
+  }
+  if (static_cast<std::int32_t>(now - lastProgressRedraw.load()) > static_cast<std::int32_t>(kProgressRedrawInterval) &&
+      editorOpen.load()) {
+    lastProgressRedraw.store(now);
+    overviewChanged.store(true);
+    refreshSoon();
+  }
+}
+
+unsigned char* PlayerEditor::overviewBits() { return overviewBitmap->bits(); }
+
+}  // namespace vintrove

@@ -1,0 +1,133 @@
+// The plug-in's editor: a fixed 256 x 84 window with the file name, mode, bit rate, elapsed and
+// total time displays, the overview under the position slider, the pitch slider and the open,
+// to-start, pitch-reset, play and loop buttons.
+//
+// It is also the player's command channel. Commands (host automation, MIDI keys) and reports
+// (position, playing, file info, progress) may come from any thread and, open or closed, only
+// change the editor's shared state and act on the player; the GUI thread alone moves that state
+// into the controls and draws, at its next idle. So no report draws off the GUI thread or
+// touches a control that close() is destroying.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "editor/display_texts.h"
+#include "editor/file_dialog.h"
+#include "gui/bitmap.h"
+#include "gui/control_listener.h"
+#include "gui/gui_editor.h"
+#include "gui/retained.h"
+#include "player/player_editor_port.h"
+
+namespace vintrove {
+
+class HorizontalSlider;
+class MomentaryButton;
+class OverviewBitmap;
+class PlayerEffect;
+class TextEntry;
+class ToggleButton;
+
+class PlayerEditor final : public GuiEditor, public ControlListener, public PlayerEditorPort {
+ public:
+  explicit PlayerEditor(PlayerEffect& player);
+  ~PlayerEditor() override;
+
+  // The factory the plug-in's player is built with.
+  static PlayerEditorHandle create(PlayerEffect& player);
+
+  std::int32_t open(void* parent) override;
+  void close() override;
+  void idle() override;
+  void refresh() override;
+
+  void controlChanged(DrawContext* context, Control* control) override;
+
+  void command(std::int32_t tag, float value) override;
+  void showPlaying(bool playing) override;
+  void showNotFound() override;
+  void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) override;
+  void showPosition(float fraction, std::int32_t seconds) override;
+  void showLoadingProgress() override;
+  unsigned char* overviewBits() override;
+
+  // Loads the first .mp1, .mp2 or .mp3 file of a drop; false when there is none.
+  bool loadDroppedFiles(const char* const* paths, std::int32_t count);
+
+  bool isEditorOpen() const { return editorOpen.load(); }
+  // The value the editor holds for control tag 4 to 7, open or closed.
+  float controlValue(std::int32_t tag) const;
+
+ private:
+  // The tagged controls' values from the player's parameters.
+  void takePlayerState();
+  void loadChosenFile(const char* path);
+  void showFileName(const char* path);
+  // What a change of the tagged control does to the player, from the shared state.
+  void react(std::int32_t tag);
+  // Copies the shared state into the controls (GUI thread, editor open).
+  void applyStateToControls();
+  // A refresh now on the GUI thread; from any other thread at the GUI thread's next idle.
+  void refreshSoon();
+  bool onGuiThread() const;
+  std::atomic<float>& value(std::int32_t tag);
+
+  PlayerEffect& player;
+
+  // Owned by the frame while open; null while closed.
+  ToggleButton* loopToggle = nullptr;
+  ToggleButton* playToggle = nullptr;
+  TextEntry* fileNameDisplay = nullptr;
+  TextEntry* elapsedDisplay = nullptr;
+  TextEntry* totalDisplay = nullptr;
+  TextEntry* bitRateDisplay = nullptr;
+  TextEntry* modeDisplay = nullptr;
+  MomentaryButton* openButton = nullptr;
+  MomentaryButton* toStartButton = nullptr;
+  MomentaryButton* pitchResetButton = nullptr;
+  HorizontalSlider* positionSlider = nullptr;
+  HorizontalSlider* pitchSlider = nullptr;
+
+  // The pictures of an open editor, by resource number.
+  struct Bitmaps {
+    Retained<Bitmap> loop;        // 120
+    Retained<Bitmap> play;        // 119
+    Retained<Bitmap> open;        // 116
+    Retained<Bitmap> toStart;     // 117
+    Retained<Bitmap> pitchReset;  // 118
+    Retained<Bitmap> handle;      // 115
+    Retained<Bitmap> background;  // 114
+    Retained<Bitmap> mode;        // 111
+    Retained<Bitmap> bitRate;     // 112
+    Retained<Bitmap> elapsed;     // 110
+    Retained<Bitmap> total;       // 110, a second instance
+    Retained<Bitmap> fileName;    // 113
+  };
+  Bitmaps bitmaps;
+
+  // The overview lives as long as the editor: the loader paints into it open or closed.
+  Retained<OverviewBitmap> overviewBitmap;
+  std::atomic<bool> editorOpen{false};
+  std::atomic<unsigned long> guiThread{0};
+
+  // Shared state: the tagged controls' values (4 play, 5 loop, 6 position, 7 pitch) and what
+  // the reports said, written by whichever thread reports.
+  std::array<std::atomic<float>, 4> values{};
+  std::atomic<std::int32_t> elapsedSeconds{0};
+  std::atomic<bool> fileInfoKnown{false};
+  std::atomic<float> totalSeconds{0.0f};
+  std::atomic<std::int32_t> bitRate{0};
+  std::atomic<bool> stereo{false};
+  std::atomic<bool> overviewChanged{false};
+  std::atomic<bool> refreshPending{false};
+  std::atomic<std::uint32_t> lastProgressRedraw{0};
+  std::atomic<bool> progressStarted{false};
+
+  // GUI thread only: the file-name display's text, and whether the last load failed to start.
+  char fileNameText[kDisplayTextCapacity] = "";
+  bool loadRefused = false;
+};
+
+}  // namespace vintrove

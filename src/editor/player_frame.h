@@ -1,0 +1,24 @@
+// The player editor's frame: as any frame, plus dropped MPEG files (or shortcuts to them, which
+// the drop target has already resolved) load like a file chosen in the dialog.
+#pragma once
+
+#include "gui/frame.h"
+
+namespace vintrove {
+
+class PlayerEditor;
+
+class PlayerFrame final : public Frame {
+ public:
+  PlayerFrame(const Rect& bounds, HWND parentWindow, PlayerEditor& owner);
+
+  bool dropItems(const char* const* items, std::int32_t count, std::int32_t kind,
+                 Point where) override;
+
+ private:
+  ~PlayerFrame() override = default;
+
+  PlayerEditor& playerEditor;
+};
+
+}  // namespace vintrove

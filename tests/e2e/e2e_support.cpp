@@ -1,0 +1,104 @@
+#include "e2e_support.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+namespace vintrove::test {
+
+PluginSession::PluginSession(float hostRate) : library(VINTROVE_DLL_PATH), rate(hostRate) {
+  session = std::make_unique<testhost::EffectSession>(library);
+  session->open();
+  session->setSampleRate(rate);
+  session->setBlockSize(kBlockSize);
+  session->resume();
+  openEditor();
+}
+
+PluginSession::~PluginSession() {
+  editorWindow.reset();
+  session.reset();
+}
+
+void PluginSession::openEditor() {
+  if (!editorWindow) {
+    editorWindow = std::make_unique<testhost::EditorWindow>(*session);
+    editorWindow->idleFor(50);
+  }
+}
+
+void PluginSession::closeEditor() { editorWindow.reset(); }
+
+bool PluginSession::chooseThroughDialog(const std::string& unixPath) {
+  testhost::DialogAnswerer answerer(
+      testhost::DialogAnswer::confirm(testhost::windowsPath(unixPath)));
+  editorWindow->clickAt(kOpenButton.x, kOpenButton.y);
+  return answerer.wait();
+}
+
+bool PluginSession::waitUntilPlaying() {
+  return editorWindow->idleUntil([this] { return session->getParameter(0) == 1.0f; }, 1000);
+}
+
+void PluginSession::clickAt(POINT where) { editorWindow->clickAt(where.x, where.y); }
+
+std::int64_t blockAdvance(float ratio, std::int32_t blockFrames) {
+  return static_cast<std::int64_t>(static_cast<float>(blockFrames) * ratio);
+}
+
+float speedRatio(float pitchParameter, float hostRate, int fileRate) {
+  const float pitch = (2.0f * pitchParameter - 1.0f) * 12.0f;
+  return (pitch * 0.01f + 1.0f) / hostRate * static_cast<float>(fileRate);
+}
+
+std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const ReferenceDecode& file,
+                               std::int64_t start, float ratio) {
+  const auto length = static_cast<std::int64_t>(file.samples[0].size());
+  const auto& left = file.samples[0];
+  const auto& right = file.samples[file.channels > 1 ? 1 : 0];
+  std::int64_t wrong = 0;
+  std::int64_t blockStart = start;
+  for (std::size_t first = 0; first < rendered.frames(); first += kBlockSize) {
+    for (std::size_t k = first; k < first + kBlockSize && k < rendered.frames(); ++k) {
+      const auto nominal =
+          blockStart + static_cast<std::int64_t>(static_cast<double>(k - first) * ratio);
+      bool found = false;
+      for (std::int64_t candidate = nominal - 1; candidate <= nominal + 1 && !found; ++candidate) {
+        const std::int64_t at = ((candidate % length) + length) % length;
+        found = rendered.left[k] == left[static_cast<std::size_t>(at)] &&
+                rendered.right[k] == right[static_cast<std::size_t>(at)];
+      }
+      wrong += found ? 0 : 1;
+    }
+    blockStart += blockAdvance(ratio);
+  }
+  return wrong;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(const char* boxCaption) : caption(boxCaption) {
+  watcher = std::thread([this] {
+    while (!stopping.load()) {
+      HWND box = FindWindowA("#32770", caption.c_str());
+      DWORD process = 0;
+      if (box != nullptr) {
+        GetWindowThreadProcessId(box, &process);
+      }
+      if (box != nullptr && process == GetCurrentProcessId()) {
+        char buffer[256] = "";
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+        text = buffer;
+        ++boxes;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        Sleep(200);
+      }
+      Sleep(20);
+    }
+  });
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  stopping.store(true);
+  watcher.join();
+}
+
+}  // namespace vintrove::test

@@ -1,0 +1,86 @@
+// What the end-to-end tests share: the plug-in loaded through our host with its editor open in
+// a window, loads through the real file dialog, and the check that rendered audio is the
+// decoded file played from a position at a speed.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "dialog_answerer.h"
+#include "editor_window.h"
+#include "effect_session.h"
+#include "plugin_library.h"
+#include "recording_host.h"
+#include "reference_decode.h"
+
+namespace vintrove::test {
+
+// Editor client points of the controls.
+inline constexpr POINT kOpenButton{12, 52};
+inline constexpr POINT kToStartButton{32, 52};
+inline constexpr POINT kPlayToggle{52, 52};
+inline constexpr POINT kLoopToggle{72, 52};
+inline constexpr POINT kPitchResetButton{244, 72};
+inline constexpr std::int32_t kBlockSize = 512;
+
+class PluginSession {
+ public:
+  explicit PluginSession(float hostRate = 44100.0f);
+  ~PluginSession();
+
+  testhost::EffectSession& effect() { return *session; }
+  testhost::EditorWindow& window() { return *editorWindow; }
+  float hostRate() const { return rate; }
+
+  // Opens the editor again after closeEditor().
+  void openEditor();
+  void closeEditor();
+  bool editorOpen() const { return editorWindow != nullptr; }
+
+  // Clicks the open button and confirms the dialog with the file; true when the dialog took it.
+  bool chooseThroughDialog(const std::string& unixPath);
+  // Idles until Playing turns on (true) or a second has passed.
+  bool waitUntilPlaying();
+  void clickAt(POINT where);
+  float parameter(std::int32_t index) { return session->getParameter(index); }
+
+ private:
+  testhost::PluginLibrary library;
+  testhost::RecordingHost host;
+  std::unique_ptr<testhost::EffectSession> session;
+  std::unique_ptr<testhost::EditorWindow> editorWindow;
+  float rate;
+};
+
+// Frames a block advances at this speed ratio (the fraction of a frame is dropped per block).
+std::int64_t blockAdvance(float ratio, std::int32_t blockFrames = kBlockSize);
+
+// The speed ratio the player uses: (pitch per cent x 0.01 + 1) / host rate x file rate.
+float speedRatio(float pitchParameter, float hostRate, int fileRate);
+
+// Counts rendered frames that are not the decoded frame playback at `ratio` from `start` should
+// give (nearest lower frame, each block starting where the previous one's truncated advance
+// ended; a frame either side is accepted for float rounding). Frames past the end wrap.
+std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const ReferenceDecode& file,
+                               std::int64_t start, float ratio);
+
+// Clicks away message boxes with the given caption, from a thread of its own; counts them.
+class MessageBoxWatcher {
+ public:
+  explicit MessageBoxWatcher(const char* caption);
+  ~MessageBoxWatcher();
+  int seen() const { return boxes.load(); }
+  const std::string& lastText() const { return text; }
+
+ private:
+  std::string caption;
+  std::string text;
+  std::atomic<int> boxes{0};
+  std::atomic<bool> stopping{false};
+  std::thread watcher;
+};
+
+}  // namespace vintrove::test

@@ -24,6 +24,6 @@ mkdir -p "$top/out"
 echo "== our host loads build/win32/bin/vintrove.dll"
 "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" --info "$bin/vintrove.dll" | tr -d '\r' >"$top/out/host-info.txt"
 echo "== our host plays $input through the plug-in"
-"$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" --play "$input" --seconds 5 \
+"$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" --play "$input" --seconds 2 \
   --wav "$top/out/demo.wav" --png "$top/out/editor.png" "$bin/vintrove.dll" 2>/dev/null | tr -d '\r'
 echo "demo: wrote out/demo.wav, out/editor.png and out/host-info.txt"

@@ -3,14 +3,18 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace vintrove {
 
 namespace {
 
-// The record's size without the fields later Windows versions added.
-constexpr DWORD kClassicRecordSize = 76;
+// The record's size without the fields later Windows versions added: 76 bytes for 32-bit
+// code, 136 for 64-bit (pointer-sized fields).
+constexpr DWORD kClassicRecordSize =
+    static_cast<DWORD>(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+static_assert(sizeof(void*) != 4 || kClassicRecordSize == 76);
 constexpr DWORD kDialogFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST |
                                OFN_EXPLORER;  // 0x81204
 const char kFilter[] = "MPEG Audio Files (.mp1;.mp2;.mp3)\0*.mp1;*.mp2;*.mp3\0";

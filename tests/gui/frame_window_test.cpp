@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "gui/frame.h"
 #include "gui/native_edit_colors.h"
@@ -30,9 +31,14 @@ class FrameWindow : public ::testing::Test {
 };
 
 TEST_F(FrameWindow, ClassNameIsPluginAndTheModuleHandleInEightHexDigits) {
+  // All of a 64-bit handle's digits count: modules that differ only above 32 bits must not
+  // share a class.
   char expected[32];
-  std::snprintf(expected, sizeof expected, "Plugin%08x",
-                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(moduleHandle())));
+  std::snprintf(expected, sizeof expected, "Plugin%08llx",
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(moduleHandle())));
+  if (sizeof(void*) == 4) {
+    EXPECT_EQ(std::strlen(expected), 14u);
+  }
   EXPECT_STREQ(Frame::windowClassName(), expected);
   auto frame = openFrame();
   char actual[64] = "";

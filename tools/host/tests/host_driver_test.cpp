@@ -277,7 +277,8 @@ TEST(MidiEventList, LaysOutTheEventsRecordThePlugInReads) {
   const std::uint8_t expectedData[3][3] = {{0x94, 60, 100}, {0x93, 61, 7}, {0x80, 60, 0}};
   for (std::size_t i = 0; i < 3; ++i) {
     const std::uint8_t* event = nullptr;
-    std::memcpy(&event, record + 8 + i * sizeof(void*), sizeof(void*));
+    // The pointers follow the count and a pointer-sized reserved word: offset 8 or 16.
+    std::memcpy(&event, record + 2 * sizeof(void*) + i * sizeof(void*), sizeof(void*));
     ASSERT_EQ(static_cast<const void*>(event), static_cast<const void*>(&list.event(i)));
     std::int32_t fields[6];
     std::memcpy(fields, event, sizeof fields);

@@ -18,6 +18,7 @@ configure_flavour() {
     tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTROVE_SANITIZERS=thread) ;;
     release-native) args+=(-DCMAKE_BUILD_TYPE=Release) ;;
     win32) args+=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_TOOLCHAIN_FILE=$top/cmake/toolchain-mingw-i686.cmake") ;;
+    win64) args+=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_TOOLCHAIN_FILE=$top/cmake/toolchain-mingw-x86_64.cmake") ;;
     *) echo "unknown build: $flavour" >&2; return 2 ;;
   esac
   cmake "${args[@]}" >/dev/null

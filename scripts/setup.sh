@@ -10,6 +10,7 @@ download_dir="$top/build/downloads"
 packages=(
   cmake ninja-build g++ make pkg-config patch
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
   xvfb xauth x11-utils fonts-liberation
   googletest

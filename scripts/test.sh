@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every test: native (AddressSanitizer and UBSan), the threading
-# tests again under ThreadSanitizer, win32 under Wine on a virtual display. Ends with one plain
-# line: "N passed, N failed".
+# tests again under ThreadSanitizer, win32 and win64 under Wine on a virtual display. Ends with
+# one plain line: "N passed, N failed".
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -10,7 +10,7 @@ source scripts/common.sh
 scripts/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
 trap stop_background EXIT
 
-flavours=(native tsan win32)
+flavours=(native tsan win32 win64)
 build_failures=0
 ran=()
 for flavour in "${flavours[@]}"; do
@@ -38,5 +38,13 @@ done
 totals=$(scripts/test-summary.sh "${ran[@]/#/$top/build/}")
 read -r passed failed <<<"$totals"
 failed=$((failed + build_failures))
+
+# The release zip: both DLLs, the README's user part, the decoder's licence notices.
+echo "== release"
+if [[ " ${ran[*]} " == *" win32 "* && " ${ran[*]} " == *" win64 "* ]] && scripts/release.sh --verify; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

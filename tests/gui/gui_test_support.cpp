@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_census.h"
 #include "host/module_handle.h"
 
 namespace vintrove {
@@ -171,46 +172,6 @@ Color windowPixel(HWND window, std::int32_t x, std::int32_t y) {
 
 namespace {
 
-// Wine hands out GDI handles from a table: the low 16 bits of a handle are its slot. Freed slots
-// are reused first (last freed, first reused), then fresh slots above all slots ever used, in
-// order. So allocating probes until they come from consecutive fresh slots tells both the first
-// fresh slot F and how many free slots were reused on the way, R; the live objects are F - R
-// plus a constant, which cancels in every before/after comparison.
-std::int32_t wineGdiCensus() {
-  constexpr std::size_t kFreshRun = 64;
-  std::vector<HBRUSH> probes;
-  probes.reserve(4096);
-  std::uint32_t highest = 0;
-  std::uint32_t previous = 0;
-  std::uint32_t runStart = 0;
-  std::size_t runLength = 0;
-  std::size_t reusedBeforeRun = 0;
-  for (;;) {
-    HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
-    if (probe == nullptr) {
-      break;
-    }
-    probes.push_back(probe);
-    const auto slot = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(probe) & 0xFFFF);
-    if (runLength > 0 && slot == previous + 1) {
-      ++runLength;
-    } else {
-      runLength = 1;
-      runStart = slot;
-      reusedBeforeRun = probes.size() - 1;
-    }
-    previous = slot;
-    highest = slot > highest ? slot : highest;
-    if (runLength >= kFreshRun && runStart + kFreshRun - 1 == highest) {
-      break;
-    }
-  }
-  for (HBRUSH probe : probes) {
-    DeleteObject(probe);
-  }
-  return static_cast<std::int32_t>(runStart) - static_cast<std::int32_t>(reusedBeforeRun);
-}
-
 BOOL CALLBACK countChild(HWND, LPARAM counter) {
   ++*reinterpret_cast<std::int32_t*>(counter);
   return TRUE;
@@ -241,13 +202,7 @@ testing::AssertionResult pixelsMatch(
   return testing::AssertionSuccess();
 }
 
-std::int32_t liveGdiObjects() {
-  const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (reported != 0) {
-    return static_cast<std::int32_t>(reported);
-  }
-  return wineGdiCensus();
-}
+std::int32_t liveGdiObjects() { return testhost::liveGdiObjects(); }
 
 std::int32_t threadWindowCount() {
   std::int32_t count = 0;

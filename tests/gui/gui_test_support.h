@@ -87,8 +87,7 @@ Color windowPixel(HWND window, std::int32_t x, std::int32_t y);
 testing::AssertionResult pixelsMatch(
     const PixelSurface& surface, const std::function<Color(std::int32_t, std::int32_t)>& expected);
 
-// GDI objects this process holds now. GetGuiResources where it counts; Wine answers 0 there,
-// so under Wine the count comes from a census of its handle table (see the .cpp).
+// GDI objects this process holds now (plus a constant under Wine): our host's census.
 std::int32_t liveGdiObjects();
 // Windows of the calling thread, top-level and children.
 std::int32_t threadWindowCount();

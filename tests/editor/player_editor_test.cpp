@@ -279,6 +279,16 @@ TEST_F(PlayerEditorTest, LoadingProgressRedrawsTheOverviewAtMostEveryHundredMill
   EXPECT_FALSE(slider->needsRedraw());
 }
 
+TEST_F(PlayerEditorTest, ASecondOpenWithoutCloseReplacesTheWindow) {
+  const std::int32_t windowsBefore = threadWindowCount();
+  openEditor();
+  openEditor();
+  EXPECT_EQ(threadWindowCount(), windowsBefore + 1);
+  EXPECT_EQ(editor->getFrame()->getChildCount(), 12);
+  editor->close();
+  EXPECT_EQ(threadWindowCount(), windowsBefore);
+}
+
 TEST_F(PlayerEditorTest, TheOverviewImageOutlivesTheWindow) {
   unsigned char* bits = editor->overviewBits();
   ASSERT_NE(bits, nullptr);

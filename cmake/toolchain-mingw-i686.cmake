@@ -1,20 +1,9 @@
 # 32-bit Windows with MinGW-w64, posix threads variant, static runtime.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(_prefix i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${_prefix}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_prefix}-g++-posix)
-set(CMAKE_RC_COMPILER ${_prefix}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
 # SSE arithmetic rounds every float step as the native build does (x87 keeps 80-bit
 # intermediates, which moves sample positions and overview columns); a host may call us on a
 # stack aligned to 4 bytes only.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
-# No runtime DLLs beside the plug-in: a host loads one file.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")

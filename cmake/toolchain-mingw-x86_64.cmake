@@ -1,16 +1,5 @@
-# 64-bit Windows with MinGW-w64, posix threads variant, static runtime.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows with MinGW-w64, posix threads variant, static runtime. x86-64 does its float
+# arithmetic in SSE and keeps the stack aligned already.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_prefix x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${_prefix}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_prefix}-g++-posix)
-set(CMAKE_RC_COMPILER ${_prefix}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# x86-64 does its float arithmetic in SSE and keeps the stack aligned already.
-# No runtime DLLs beside the plug-in: a host loads one file.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

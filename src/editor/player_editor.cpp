@@ -207,24 +207,14 @@ void PlayerEditor::idle() {
 }
 
 void PlayerEditor::refresh() {
-  if (!editorOpen.load() || !frame || !onGuiThread()) {
-    refreshPending.store(true);
-    return;
-  }
-  if (isInHostIdle()) {
+  // Off the GUI thread, while closed or inside the host's idle request, the GUI thread's next
+  // idle does it.
+  if (!editorOpen.load() || !frame || !onGuiThread() || isInHostIdle()) {
     refreshPending.store(true);
     return;
   }
   applyStateToControls();
   frame->refreshDirty();
-}
-
-void PlayerEditor::refreshSoon() {
-  if (editorOpen.load() && onGuiThread()) {
-    refresh();
-  } else {
-    refreshPending.store(true);
-  }
 }
 
 void PlayerEditor::applyStateToControls() {
@@ -330,7 +320,7 @@ void PlayerEditor::command(std::int32_t tag, float newValue) {
     held.store(encodedControlValue(held.load(), newValue));
   }
   react(tag);
-  refreshSoon();
+  refresh();
 }
 
 void PlayerEditor::loadChosenFile(const char* path) {
@@ -354,7 +344,7 @@ bool PlayerEditor::loadDroppedFiles(const char* const* paths, std::int32_t count
 
 void PlayerEditor::showFileName(const char* path) {
   formatFileName(fileNameText, path);
-  refreshSoon();
+  refresh();
 }
 
 void PlayerEditor::showPlaying(bool playing) {
@@ -376,7 +366,7 @@ void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo)
   // The length comes at the start and again at the end of decoding: a file decoded within the
   // progress interval must still show its whole overview.
   overviewChanged.store(true);
-  refreshSoon();
+  refresh();
 }
 
 void PlayerEditor::showPosition(float fraction, std::int32_t seconds) {
@@ -394,7 +384,7 @@ void PlayerEditor::showLoadingProgress() {
       editorOpen.load()) {
     lastProgressRedraw.store(now);
     overviewChanged.store(true);
-    refreshSoon();
+    refresh();
   }
 }
 

@@ -69,8 +69,6 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void react(std::int32_t tag);
   // Copies the shared state into the controls (GUI thread, editor open).
   void applyStateToControls();
-  // A refresh now on the GUI thread; from any other thread at the GUI thread's next idle.
-  void refreshSoon();
   bool onGuiThread() const;
   std::atomic<float>& value(std::int32_t tag);
 

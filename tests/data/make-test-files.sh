@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the MPEG audio test files in this folder from synthesized signals.
-# Needs sox, lame and twolame (apt-get install sox lame twolame). Run it from anywhere:
+# Needs sox, lame, twolame and ffmpeg (apt-get install sox lame twolame ffmpeg). Run it from anywhere:
 #   tests/data/make-test-files.sh
 # sox runs with -R (fixed random seed) and -D (no dither), so the same tool versions write the
 # same bytes every time. README.md lists what each file is and how many frames libmad decodes.
@@ -10,7 +10,7 @@ out=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for tool in sox lame twolame; do
+for tool in sox lame twolame ffmpeg; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
 
@@ -51,6 +51,14 @@ twolame --quiet -b 64 -m m "$work/f.wav" "$out/l2_32k_mono_64k.mp2"
 synth "$work/g.wav" 44100 2 2 sine 880 sine 220 gain -6
 lame --quiet -t -b 128 --cbr --add-id3v2 --tt "Vintrove test tone" --ta "Vintrove" \
   --tl "Test data" --ty 2024 --tc "synthesized" "$work/g.wav" "$out/l3_44k1_stereo_id3.mp3"
+
+# Layer III, MPEG-2 (22.05 kHz) stereo VBR, with LAME's info frame and tag.
+synth "$work/h.wav" 22050 2 3 sine 200-2000 sine 500 gain -8
+lame --quiet -V 4 "$work/h.wav" "$out/l3_22k05_stereo_vbr.mp3"
+
+# Written by ffmpeg (libmp3lame): its ID3v2.4 tag in front, its Info frame with a LAME tag.
+synth "$work/i.wav" 44100 2 2 sine 330 sine 550 gain -6
+ffmpeg -v error -y -bitexact -i "$work/i.wav" -c:a libmp3lame -b:a 128k "$out/l3_44k1_stereo_ffmpeg.mp3"
 
 notag="$out/l3_44k1_stereo_128k_notag.mp3"
 size=$(stat -c %s "$notag")

@@ -41,8 +41,13 @@ void ClusterSampleLoader::readClusterChannel(float* dst, int channel, std::int32
 }
 
 void ClusterSampleLoader::drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) {
-  vintrove::drawOverview(overviewPixels.load(), from, to, total, sampleRate.load(),
-                         decodedFrames.load(), channels.load(), SampleReader::of(clusters));
+  paintOverview(overviewPixels.load(), from, to, total);
+}
+
+void ClusterSampleLoader::paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
+                                        std::int32_t total) {
+  vintrove::drawOverview(pixels, from, to, total, sampleRate.load(), decodedFrames.load(),
+                         channels.load(), SampleReader::of(clusters));
 }
 
 void ClusterSampleLoader::forgetStore() {}
@@ -80,10 +85,8 @@ float ClusterSampleLoader::sampleAt(int channel, std::int32_t index) const {
   return clusters.sampleAt(channel, index);
 }
 
-void ClusterSampleLoader::storeDecodedBlock(const float* left, const float* right,
-                                            std::int32_t channelCount, std::int32_t at,
-                                            std::int32_t frames) {
-  appendBlock(left, right, channelCount, at, frames);
+float* ClusterSampleLoader::writableSamples(int channel, std::int32_t at, std::int32_t& room) {
+  return clusters.writable(channel, at, room);
 }
 
 }  // namespace vintrove

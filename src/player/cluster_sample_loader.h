@@ -27,8 +27,9 @@ class ClusterSampleLoader : public SampleLoader {
   virtual float sampleAt(int channel, std::int32_t index) const;
 
  protected:
-  void storeDecodedBlock(const float* left, const float* right, std::int32_t channelCount,
-                         std::int32_t at, std::int32_t frames) override;
+  float* writableSamples(int channel, std::int32_t at, std::int32_t& room) override;
+  void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
+                     std::int32_t total) override;
 
  private:
   ClusterStore clusters;

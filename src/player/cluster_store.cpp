@@ -107,6 +107,16 @@ std::int32_t ClusterStore::append(const float* left, const float* right, int cha
   return channelCount;
 }
 
+float* ClusterStore::writable(int channel, std::int32_t at, std::int32_t& room) {
+  room = 0;
+  if (channel < 0 || channel >= kMaxChannels || at < 0) return nullptr;
+  const std::int32_t k = at / kClusterSize;
+  if (k >= kMaxClusters || !clusters_[channel][k]) return nullptr;
+  const std::int32_t offset = at % kClusterSize;
+  room = kClusterSize - offset;
+  return clusters_[channel][k].get() + offset;
+}
+
 namespace {
 
 // One run of a block: count output samples from source frame `from`, every index below length.

@@ -33,6 +33,10 @@ class ClusterStore {
   std::int32_t append(const float* left, const float* right, int channelCount, std::int32_t at,
                       std::int32_t frames);
 
+  // Where the decoder writes frame `at` of a channel: the cluster memory there, with room set to
+  // the floats that follow it in the same cluster; null (room 0) where no cluster is.
+  float* writable(int channel, std::int32_t at, std::int32_t& room);
+
   // No bounds check: index must lie below the frames stored.
   float sampleAt(int channel, std::int32_t index) const {
     return clusters_[channel][index / kClusterSize][index % kClusterSize];

@@ -84,6 +84,15 @@ void ContiguousStore::appendAt(const float* left, const float* right, int channe
   }
 }
 
+float* ContiguousStore::writable(int channel, std::int32_t at, std::int32_t& room) {
+  room = 0;
+  if (channel < 0 || channel >= kMaxChannels || !samples_[channel] || at < 0 || at >= sizes_[channel]) {
+    return nullptr;
+  }
+  room = sizes_[channel] - at;
+  return samples_[channel].get() + at;
+}
+
 void ContiguousStore::readChannel(float* dst, int channel, std::int32_t frames, std::int32_t start,
                                   float ratio, bool replace, std::int32_t length) const {
   if (dst == nullptr || frames <= 0) {

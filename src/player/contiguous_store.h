@@ -30,6 +30,10 @@ class ContiguousStore {
   void appendAt(const float* left, const float* right, int channelCount, std::int32_t at,
                 std::int32_t frames);
 
+  // Where the decoder writes frame `at` of a channel, with room set to the floats left in its
+  // array from there; null (room 0) where there is no array or at lies beyond it.
+  float* writable(int channel, std::int32_t at, std::int32_t& room);
+
   // No bounds check: index must lie below the frames stored.
   float sampleAt(int channel, std::int32_t index) const { return samples_[channel][index]; }
 

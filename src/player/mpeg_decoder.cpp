@@ -29,14 +29,6 @@ MpegDecoder::~MpegDecoder() {
   }
 }
 
-std::int32_t MpegDecoder::audioLength(const unsigned char* data, std::int32_t size) {
-  constexpr std::int32_t kTagSize = 128;
-  if (data != nullptr && size >= kTagSize && std::memcmp(data + size - kTagSize, "TAG", 3) == 0) {
-    return size - kTagSize;
-  }
-  return size;
-}
-
 void MpegDecoder::attach(const unsigned char* data, std::int32_t size) {
   data_ = data;
   size_ = size > 0 ? size : 0;
@@ -47,6 +39,22 @@ void MpegDecoder::rewind() {
   inTail_ = false;
   tailAudio_ = 0;
   mad_stream_buffer(&state_->stream, data_, static_cast<unsigned long>(size_));
+}
+
+InfoFrame MpegDecoder::takeInfoFrame() {
+  mad_stream& stream = state_->stream;
+  InfoFrame info;
+  if (mad_header_decode(&state_->scanHeader, &stream) == 0 && stream.this_frame != nullptr &&
+      stream.next_frame != nullptr && stream.next_frame > stream.this_frame &&
+      stream.next_frame <= data_ + size_) {
+    info = readInfoFrame(stream.this_frame, static_cast<std::int32_t>(stream.next_frame - stream.this_frame));
+    if (info.present()) {
+      size_ -= static_cast<std::int32_t>(stream.next_frame - data_);
+      data_ = stream.next_frame;
+    }
+  }
+  rewind();
+  return info;
 }
 
 MpegDecoder::Scan MpegDecoder::scanBitRate(int maxAttempts) {
@@ -60,8 +68,7 @@ MpegDecoder::Scan MpegDecoder::scanBitRate(int maxAttempts) {
       break;
     }
   }
-  Scan scan{count > 0 ? sum / static_cast<float>(count) : 128000.0f,
-            static_cast<std::int32_t>(state_->scanHeader.samplerate)};
+  Scan scan{count > 0 ? sum / static_cast<float>(count) : 128000.0f};
   rewind();
   return scan;
 }
@@ -101,6 +108,8 @@ MpegDecoder::Result MpegDecoder::decodeFrame() {
     return MAD_RECOVERABLE(stream.error) ? Result::kRecoverable : Result::kEnd;
   }
 }
+
+const mad_header& MpegDecoder::header() const { return state_->frame.header; }
 
 const mad_pcm& MpegDecoder::synthesize() {
   mad_synth_frame(&state_->synth, &state_->frame);

@@ -3,8 +3,9 @@
 // libmad decodes a frame only when MAD_BUFFER_GUARD bytes follow it, so decoding straight from
 // the mapping would lose the file's last frame. When the mapping runs out, the undecoded rest is
 // copied once into a small buffer followed by zero guard bytes and decoding goes on there; an
-// error met inside that padding is the end of the file, not a frame to repeat. A trailing ID3v1
-// tag is not audio and is left out of the decoded range.
+// error met inside that padding is the end of the file, not a frame to repeat. The caller
+// attaches only the file's audio range (tags left out); an encoder's information frame at its
+// start is read by takeInfoFrame and then left out of the decode.
 #pragma once
 
 #include <mad.h>
@@ -13,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "player/info_frame.h"
+
 namespace vintrove {
 
 class MpegDecoder {
@@ -20,8 +23,7 @@ class MpegDecoder {
   enum class Result { kDecoded, kRecoverable, kEnd };
 
   struct Scan {
-    float averageBitRate;    // bit/s; 128000 when no header decoded
-    std::int32_t sampleRate; // of the last header decoded, 0 when none was
+    float averageBitRate;  // bit/s; 128000 when no header decoded
   };
 
   MpegDecoder();
@@ -32,14 +34,16 @@ class MpegDecoder {
   // False when the decoder state could not be allocated.
   bool valid() const { return state_ != nullptr; }
 
-  // The audio bytes of a file: everything but a trailing ID3v1 tag.
-  static std::int32_t audioLength(const unsigned char* data, std::int32_t size);
-
   void attach(const unsigned char* data, std::int32_t size);
+  // Reads the first frame's header; when that frame is a Xing, Info or VBRI frame, the decode
+  // starts after it. Call before anything else is decoded.
+  InfoFrame takeInfoFrame();
   // Averages the bit rate over up to maxAttempts header decodes, then rewinds to the start.
   Scan scanBitRate(int maxAttempts);
   Result decodeFrame();
-  // Synthesises the frame last decoded (after a recoverable error: the previous one again).
+  // The header of the frame last decoded.
+  const mad_header& header() const;
+  // Synthesises the frame last decoded; only meaningful after kDecoded.
   const mad_pcm& synthesize();
 
  private:

@@ -10,8 +10,12 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
+#include "player/audio_range.h"
+#include "player/gapless_trim.h"
 #include "player/mpeg_decoder.h"
 #include "player/overview.h"
+#include "player/pcm_conversion.h"
+#include "player/store_layout.h"
 
 namespace vintrove {
 
@@ -20,8 +24,13 @@ namespace {
 constexpr int kScanAttempts = 1000;
 constexpr std::int32_t kDefaultEstimate = 2646000;  // 60 s at 44100 Hz
 constexpr float kCapacityMargin = 1.1f;
-constexpr std::int32_t kMaxBlockFrames = 1152;
-constexpr float kFixedToFloat = 1.0f / 268435456.0f;  // libmad's 28 fraction bits
+constexpr unsigned kMaxBlockFrames = 1152;
+// The most frames a store holds: the clustered store's whole table.
+constexpr std::int32_t kStoreLimit = kMaxClusters * kClusterSize;
+
+std::int32_t clampToInt32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::int32_t>::max()));
+}
 
 }  // namespace
 
@@ -118,95 +127,158 @@ void SampleLoader::runDecode(bool yieldAfterEachStep) {
   if (!decoder.valid()) {
     stopRequested.store(true);
   } else {
-    decoder.attach(fileData, MpegDecoder::audioLength(fileData, fileSize));
-    const MpegDecoder::Scan scan = decoder.scanBitRate(kScanAttempts);
-    bitRate.store(truncateToInt32(scan.averageBitRate));
-    sampleRate.store(scan.sampleRate);
-
-    const double average = scan.averageBitRate;
-    const std::int32_t estimate =
-        average > 0.0 ? truncateToInt32(scan.sampleRate / average * fileSize * 8.0) : kDefaultEstimate;
-    if (hasOwner()) {
-      reportLength(estimate);
-      drawOverview(0, 0, estimate);
-      reportTick(0);
-    }
-    capacity.store(truncateToInt32(static_cast<double>(static_cast<float>(estimate) * kCapacityMargin)));
-
-    bool found = false;
-    while (!found) {
-      const MpegDecoder::Result result = decoder.decodeFrame();
-      if (result == MpegDecoder::Result::kDecoded) found = true;
-      if (result == MpegDecoder::Result::kEnd) break;
-    }
-
-    bool allocated = false;
-    const mad_pcm* pcm = nullptr;
-    {
-      std::lock_guard<platform::Lock> guard(storeLock);
-      releaseStore();
-      if (!found) stopRequested.store(true);
-      if (!stopRequested.load()) {
-        pcm = &decoder.synthesize();
-        channels.store(static_cast<std::int32_t>(pcm->channels));
-        allocated = allocateStore(std::min<std::int32_t>(channels.load(), 2), capacity.load());
-      }
-    }
-    // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
-    if (found && !allocated && !stopRequested.load()) {
-      warnTooBig();
-      stopRequested.store(true);
-    }
-
-    float block[2][kMaxBlockFrames];
-    const std::int32_t channelCount = std::min<std::int32_t>(channels.load(), 2);
-    bool endOfFile = false;
-    while (!stopRequested.load() && !endOfFile) {
-      const std::int32_t frames = std::min<std::int32_t>(static_cast<std::int32_t>(pcm->length), kMaxBlockFrames);
-      const std::int32_t at = decodedFrames.load();
-      if (at + frames > capacity.load()) {
-        std::int32_t newCapacity =
-            truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
-        newCapacity = std::max(newCapacity, at + frames);
-        bool grown;
-        {
-          std::lock_guard<platform::Lock> guard(storeLock);
-          grown = growStore(channelCount, newCapacity);
-          if (grown) capacity.store(newCapacity);
-        }
-        if (!grown) {
-          warnTooBig();
-          stopRequested.store(true);
-          break;
-        }
-      }
-      for (std::int32_t c = 0; c < channelCount; ++c) {
-        for (std::int32_t j = 0; j < frames; ++j) {
-          block[c][j] = static_cast<float>(pcm->samples[c][j]) * kFixedToFloat;
-        }
-      }
-      if (yieldAfterEachStep) platform::yieldThread();
-      {
-        std::lock_guard<platform::Lock> guard(storeLock);
-        storeDecodedBlock(block[0], block[1], channelCount, at, frames);
-        decodedFrames.store(at + frames);
-      }
-      if (hasOwner() && !stopRequested.load()) {
-        const std::int32_t decoded = at + frames;
-        drawOverview(at, decoded, std::max(estimate, decoded));
-        reportTick(decoded);
-      }
-      platform::yieldThread();
-      if (decoder.decodeFrame() == MpegDecoder::Result::kEnd) endOfFile = true;
-      if (yieldAfterEachStep) platform::yieldThread();
-      pcm = &decoder.synthesize();
-    }
+    decodeStream(decoder, yieldAfterEachStep);
   }
   reportLength(decodedFrames.load());
   mapping.close();
   fileData = nullptr;
   mapped = false;
   complete.store(true);
+}
+
+void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
+  const AudioRange range = findAudioRange(fileData, fileSize);
+  decoder.attach(fileData + range.begin, range.size());
+  const InfoFrame info = decoder.takeInfoFrame();
+  const MpegDecoder::Scan scan = decoder.scanBitRate(kScanAttempts);
+  bitRate.store(truncateToInt32(scan.averageBitRate));
+
+  bool found = false;
+  for (;;) {
+    const MpegDecoder::Result result = decoder.decodeFrame();
+    if (result == MpegDecoder::Result::kDecoded) found = true;
+    if (result != MpegDecoder::Result::kRecoverable) break;
+  }
+  // The stream is what its first frame says; later frames of another layer or rate are junk.
+  const mad_header first = found ? decoder.header() : mad_header{};
+  sampleRate.store(found ? static_cast<std::int32_t>(first.samplerate) : 0);
+
+  const GaplessTrim trim = GaplessTrim::of(info);
+  const double average = scan.averageBitRate;
+  const std::int32_t estimate =
+      average > 0.0 ? truncateToInt32(sampleRate.load() / average * range.size() * 8.0) : kDefaultEstimate;
+  const std::int32_t estimateCapacity =
+      truncateToInt32(static_cast<double>(static_cast<float>(estimate) * kCapacityMargin));
+  std::int32_t firstLength = estimate;
+  std::int32_t firstCapacity = estimateCapacity;
+  if (info.frames >= 0) {
+    // The encoder counted its frames: the length is exact before anything is decoded. A count
+    // far beyond what the bytes can hold is not believed for the memory it would take.
+    const std::int64_t decodable = info.frames * info.samplesPerFrame - trim.start;
+    firstLength = clampToInt32(decodable - trim.endHold);
+    firstCapacity = clampToInt32(std::min<std::int64_t>(decodable, 2 * std::int64_t{estimateCapacity}));
+  }
+  capacity.store(std::min(firstCapacity, kStoreLimit));
+  if (hasOwner()) {
+    reportLength(firstLength);
+    drawOverview(0, 0, firstLength);
+    reportTick(0);
+  }
+
+  bool allocated = false;
+  const mad_pcm* pcm = nullptr;
+  {
+    std::lock_guard<platform::Lock> guard(storeLock);
+    releaseStore();
+    if (!found) stopRequested.store(true);
+    if (!stopRequested.load()) {
+      pcm = &decoder.synthesize();
+      channels.store(static_cast<std::int32_t>(pcm->channels));
+      allocated = allocateStore(std::min<std::int32_t>(channels.load(), 2), capacity.load());
+    }
+  }
+  // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
+  if (found && !allocated && !stopRequested.load()) {
+    warnTooBig();
+    stopRequested.store(true);
+  }
+
+  const int storeChannels = std::min<std::int32_t>(channels.load(), 2);
+  std::int32_t toSkip = trim.start;
+  std::int32_t stored = 0;  // frames written; the last endHold of them are never shown
+  while (!stopRequested.load()) {
+    const auto frames = static_cast<std::int32_t>(std::min<unsigned>(pcm->length, kMaxBlockFrames));
+    const std::int32_t skip = std::min(toSkip, frames);
+    toSkip -= skip;
+    const std::int32_t count = frames - skip;
+    if (count > 0) {
+      if (!makeRoom(stored + count, storeChannels)) break;
+      if (yieldAfterEachStep) platform::yieldThread();
+      const std::int32_t shownBefore = decodedFrames.load();
+      const std::int32_t shown = std::max(0, stored + count - trim.endHold);
+      {
+        std::lock_guard<platform::Lock> guard(storeLock);
+        for (int c = 0; c < storeChannels; ++c) writeChannel(c, storeChannels, *pcm, skip, stored, count);
+        decodedFrames.store(shown);
+      }
+      stored += count;
+      if (hasOwner() && !stopRequested.load() && shown > shownBefore) {
+        drawOverview(shownBefore, shown, std::max(firstLength, shown));
+        reportTick(shown);
+      }
+    }
+    platform::yieldThread();
+    if (!nextFrameOfStream(decoder, first)) break;
+    if (yieldAfterEachStep) platform::yieldThread();
+    pcm = &decoder.synthesize();
+  }
+  if (!stopRequested.load()) redrawOverview(decodedFrames.load());
+}
+
+bool SampleLoader::nextFrameOfStream(MpegDecoder& decoder, const mad_header& first) {
+  // A frame that fails to decode stores nothing, and so does one that is not of this stream.
+  while (!stopRequested.load()) {
+    const MpegDecoder::Result result = decoder.decodeFrame();
+    if (result == MpegDecoder::Result::kEnd) return false;
+    if (result == MpegDecoder::Result::kDecoded && sameStream(first, decoder.header())) return true;
+  }
+  return false;
+}
+
+bool SampleLoader::sameStream(const mad_header& first, const mad_header& frame) {
+  return frame.layer == first.layer && frame.samplerate == first.samplerate &&
+         (frame.flags & MAD_FLAG_FREEFORMAT) == (first.flags & MAD_FLAG_FREEFORMAT);
+}
+
+bool SampleLoader::makeRoom(std::int32_t needed, int storeChannels) {
+  if (needed <= capacity.load()) return true;
+  bool grown = false;
+  if (needed <= kStoreLimit) {
+    std::int32_t newCapacity =
+        truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
+    newCapacity = std::min(std::max(newCapacity, needed), kStoreLimit);
+    std::lock_guard<platform::Lock> guard(storeLock);
+    grown = growStore(storeChannels, newCapacity);
+    if (grown) capacity.store(newCapacity);
+  }
+  if (!grown) {
+    warnTooBig();
+    stopRequested.store(true);
+  }
+  return grown;
+}
+
+void SampleLoader::writeChannel(int channel, int storeChannels, const mad_pcm& pcm, std::int32_t from,
+                                std::int32_t at, std::int32_t count) {
+  while (count > 0) {
+    std::int32_t room = 0;
+    float* target = writableSamples(channel, at, room);
+    if (target == nullptr) return;
+    const std::int32_t n = std::min(room, count);
+    convertChannel(target, pcm, storeChannels, channel, from, n);
+    at += n;
+    from += n;
+    count -= n;
+  }
+}
+
+void SampleLoader::redrawOverview(std::int32_t total) {
+  unsigned char* target = overviewPixels.load();
+  if (target == nullptr || !hasOwner()) return;
+  // Drawn aside and copied whole, so the editor never shows a half-cleared picture.
+  paintOverview(overviewScratch, 0, 0, total);
+  paintOverview(overviewScratch, 0, total, total);
+  std::memcpy(target, overviewScratch, sizeof overviewScratch);
 }
 
 void SampleLoader::warnTooBig() { platform::showWarning("Loading canceled, file too big", "Vintrove"); }
@@ -261,8 +333,13 @@ void SampleLoader::readChannel(float* dst, int channel, std::int32_t length,
 }
 
 void SampleLoader::drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) {
-  vintrove::drawOverview(overviewPixels.load(), from, to, total, sampleRate.load(),
-                         decodedFrames.load(), channels.load(), SampleReader::of(samples));
+  paintOverview(overviewPixels.load(), from, to, total);
+}
+
+void SampleLoader::paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
+                                 std::int32_t total) {
+  vintrove::drawOverview(pixels, from, to, total, sampleRate.load(), decodedFrames.load(),
+                         channels.load(), SampleReader::of(samples));
 }
 
 // The arrays are owned and start out empty, so there is nothing to forget.
@@ -283,10 +360,8 @@ bool SampleLoader::growStore(std::int32_t channelCount, std::int32_t newCapacity
 
 void SampleLoader::releaseStore() { samples.release(); }
 
-void SampleLoader::storeDecodedBlock(const float* left, const float* right,
-                                     std::int32_t channelCount, std::int32_t at,
-                                     std::int32_t frames) {
-  samples.appendAt(left, right, channelCount, at, frames);
+float* SampleLoader::writableSamples(int channel, std::int32_t at, std::int32_t& room) {
+  return samples.writable(channel, at, room);
 }
 
 }  // namespace vintrove

@@ -17,6 +17,8 @@
 #include "platform/semaphore.h"
 #include "player/contiguous_store.h"
 #include "player/loader_owner.h"
+#include "player/mpeg_decoder.h"
+#include "player/overview.h"
 #include "player/store_gate.h"
 
 namespace vintrove {
@@ -75,9 +77,12 @@ class SampleLoader {
   void setOverviewPixels(unsigned char* pixels) { overviewPixels.store(pixels); }
 
  protected:
-  // Where a decoded block goes; the two store layouts differ only here.
-  virtual void storeDecodedBlock(const float* left, const float* right, std::int32_t channelCount,
-                                 std::int32_t at, std::int32_t frames);
+  // Where the decoder writes frame `at` of a channel, with room set to the floats that follow
+  // contiguously; the two store layouts differ only here. Called under storeLock.
+  virtual float* writableSamples(int channel, std::int32_t at, std::int32_t& room);
+  // Paints the overview columns of frames from .. to into pixels (none: nothing).
+  virtual void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
+                             std::int32_t total);
   // The decoding algorithm both loaders share; the contiguous twin yields more often.
   void runDecode(bool yieldAfterEachStep);
 
@@ -118,6 +123,17 @@ class SampleLoader {
   static void destroyNow(SampleLoader* loader);
   void endLoad();
   void warnTooBig();
+  void decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep);
+  bool nextFrameOfStream(MpegDecoder& decoder, const mad_header& first);
+  static bool sameStream(const mad_header& first, const mad_header& frame);
+  // Grows the store to hold needed frames; false (after the warning) when it cannot.
+  bool makeRoom(std::int32_t needed, int storeChannels);
+  void writeChannel(int channel, int storeChannels, const mad_pcm& pcm, std::int32_t from,
+                    std::int32_t at, std::int32_t count);
+  // The whole picture again, against the exact length, once the decode has ended.
+  void redrawOverview(std::int32_t total);
+
+  unsigned char overviewScratch[kOverviewBytes] = {};
 
   std::atomic<int> lifetime{kNoLoad};
 };

@@ -1,0 +1,320 @@
+// Files as encoders and shops make them: the store holds what mpg123 and ffmpeg decode, to the
+// frame (numbers measured once with those tools, tests/data/README.md); tags with cover pictures
+// are not audio; junk and damage add nothing and repeat nothing; mixed channel counts; the
+// overview spans the exact length.
+#include <gtest/gtest.h>
+#include <mad.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "layer1_writer.h"
+#include "loader_test_support.h"
+#include "player/cluster_sample_loader.h"
+#include "player/overview.h"
+#include "reference_decode.h"
+#include "tag_writer.h"
+#include "temp_file.h"
+#include "test_data.h"
+
+namespace vintrove::test {
+namespace {
+
+// What mpg123 1.31.2 (gapless, its default) decodes from a committed file, and where in a plain
+// libmad decode of the whole file (Info frame included) its first sample lies, found by
+// aligning the two decodes (they then agree within 2e-6 over the whole file). ffmpeg 5.1
+// decodes the same frame counts.
+struct KnownDecode {
+  const char* name;
+  std::int32_t mpg123Frames;
+  std::int32_t libmadOffset;  // info frame + encoder delay + 529 for files with a LAME tag
+  bool hasInfoFrame;
+  float mpg123Samples[4];  // left and right at frames 0 and 1000
+};
+
+constexpr KnownDecode kKnownDecodes[] = {
+    {"l3_44k1_stereo_128k.mp3", 132300, 2257, true, {0.00372978f, 0.00485738f, -0.0675959f, -0.101043f}},
+    {"l3_32k_stereo_vbr.mp3", 96000, 2257, true, {0.000247657f, 0.13783f, 0.246617f, -0.00476283f}},
+    {"l3_22k05_stereo_vbr.mp3", 66150, 1681, true, {0.00253546f, 0.0050385f, 0.398099f, -0.355694f}},
+    {"l3_44k1_stereo_ffmpeg.mp3", 88200, 2257, true, {0.0046534f, 0.00559922f, 0.0507181f, 0.084375f}},
+    {"l3_44k1_stereo_128k_notag.mp3", 133632, 0, false, {0, 0, -0.000131798f, -0.00137413f}},
+    {"l3_44k1_stereo_id3.mp3", 89856, 0, false, {0, 0, 0.000962302f, 0.000328084f}},
+    {"l3_48k_stereo_320k.mp3", 97920, 0, false, {0, 0, -0.000225925f, -0.00110019f}},
+    {"l3_22k05_mono_64k.mp3", 45504, 0, false, {0, 0, 0.000227246f, 0.000227246f}},
+    {"l2_48k_stereo_192k.mp2", 96768, 0, false, {0, 0, -0.410626f, 0.0603588f}},
+    {"l2_32k_mono_64k.mp2", 64512, 0, false, {0, 0, 0.242391f, 0.242391f}},
+};
+
+struct Loaded {
+  std::vector<std::vector<float>> samples;  // left and right as the player reads them
+  std::vector<std::int32_t> lengths;
+  std::int32_t sampleRate = 0;
+  std::int32_t bitRate = 0;
+  std::int32_t channels = 0;
+};
+
+template <class Loader = ClusterSampleLoader>
+Loaded loadWhole(const std::string& path, unsigned char* pixels = nullptr) {
+  RecordingOwner owner;
+  auto loader = makeLoader<Loader>(&owner);
+  if (pixels != nullptr) loader->setOverviewPixels(pixels);
+  Loaded loaded;
+  if (!loader->start(path.c_str()) || !waitForLoad(*loader)) return loaded;
+  loaded.samples = readEverything(*loader);
+  loaded.lengths = owner.lengths();
+  loaded.sampleRate = loader->getSampleRate();
+  loaded.bitRate = loader->getBitRate();
+  loaded.channels = loader->getChannels();
+  return loaded;
+}
+
+Loaded loadBytes(const Bytes& bytes, unsigned char* pixels = nullptr) {
+  TempFile file(bytes);
+  return loadWhole(file.path(), pixels);
+}
+
+std::int32_t framesOf(const Loaded& loaded) {
+  return loaded.samples.empty() ? 0 : static_cast<std::int32_t>(loaded.samples[0].size());
+}
+
+// The store's first `count` frames are the plain libmad decode from `offset` on, bit for bit.
+void expectStretchOfReference(const Loaded& loaded, const ReferenceDecode& reference, std::int32_t offset,
+                              std::int32_t count) {
+  ASSERT_EQ(loaded.samples.size(), 2u);
+  ASSERT_GE(static_cast<std::int32_t>(reference.samples[0].size()), offset + count);
+  for (int c = 0; c < 2; ++c) {
+    const auto& source = reference.samples[reference.channels > 1 ? c : 0];
+    EXPECT_TRUE(std::equal(loaded.samples[c].begin(), loaded.samples[c].begin() + count, source.begin() + offset))
+        << "channel " << c;
+  }
+}
+
+template <class Loader>
+class KnownFiles : public ::testing::Test {};
+using LoaderTypes = ::testing::Types<ClusterSampleLoader, SampleLoader>;
+TYPED_TEST_SUITE(KnownFiles, LoaderTypes);
+
+TYPED_TEST(KnownFiles, StoreHoldsWhatMpg123DecodesToTheFrame) {
+  for (const KnownDecode& known : kKnownDecodes) {
+    SCOPED_TRACE(known.name);
+    const std::string path = testDataPath(known.name);
+    const Loaded loaded = loadWhole<TypeParam>(path);
+    ASSERT_EQ(framesOf(loaded), known.mpg123Frames);
+    ASSERT_FALSE(loaded.lengths.empty());
+    EXPECT_EQ(loaded.lengths.back(), known.mpg123Frames);
+    if (known.hasInfoFrame) {
+      EXPECT_EQ(loaded.lengths.front(), known.mpg123Frames) << "the first length is exact";
+    }
+    expectStretchOfReference(loaded, referenceDecodeFile(path), known.libmadOffset, known.mpg123Frames);
+    for (int i = 0; i < 2; ++i) {
+      const std::size_t frame = i == 0 ? 0 : 1000;
+      EXPECT_NEAR(loaded.samples[0][frame], known.mpg123Samples[2 * i], 5e-6) << "left at " << frame;
+      EXPECT_NEAR(loaded.samples[1][frame], known.mpg123Samples[2 * i + 1], 5e-6) << "right at " << frame;
+    }
+  }
+}
+
+// Real frames of another rate and bit rate repeated to the given size: a "cover picture" that a
+// decoder reading the tag as audio would play.
+Bytes pictureOfFrames(std::size_t size) {
+  const Bytes frames = readFileBytes(testDataPath("l3_48k_stereo_320k.mp3"));
+  Bytes picture{0xFF, 0xD8, 0xFF, 0xE0};  // a JPEG starts with marker bytes that are sync words
+  while (picture.size() < size) picture.insert(picture.end(), frames.begin(), frames.end());
+  picture.resize(size);
+  return picture;
+}
+
+TEST(TaggedFiles, ACoverPictureInFrontAndTagsBehindAreNotAudio) {
+  const std::string name = "l3_44k1_stereo_128k.mp3";
+  const Bytes audio = readFileBytes(testDataPath(name));
+  const Loaded plain = loadWhole(testDataPath(name));
+  ASSERT_EQ(framesOf(plain), 132300);
+
+  Bytes tagged = id3v2Tag(3, id3v23BodyWithPicture(pictureOfFrames(300000)));
+  appendBytes(tagged, id3v2Tag(4, Bytes(200, 0), true));
+  appendBytes(tagged, audio);
+  appendBytes(tagged, apeTag(true));
+  appendBytes(tagged, lyrics3v2Tag());
+  appendBytes(tagged, id3v1Tag());
+  const Loaded loaded = loadBytes(tagged);
+  EXPECT_EQ(loaded.samples, plain.samples);
+  EXPECT_EQ(loaded.lengths.front(), 132300);
+  EXPECT_EQ(loaded.sampleRate, 44100);
+  EXPECT_EQ(loaded.bitRate, 128000);
+}
+
+TEST(TaggedFiles, TheEstimateCountsOnlyTheAudio) {
+  // No info frame: the first length is estimated from the bytes, which must not include the tag.
+  const Bytes audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  Bytes picture(300000);
+  std::mt19937 random(3);
+  for (auto& b : picture) b = static_cast<unsigned char>(random());
+  Bytes tagged = id3v2Tag(4, id3v23BodyWithPicture(picture));
+  appendBytes(tagged, audio);
+  const Loaded loaded = loadBytes(tagged);
+  ASSERT_FALSE(loaded.lengths.empty());
+  EXPECT_NEAR(loaded.lengths.front(), 133632, 133632 * 0.01);
+  EXPECT_EQ(loaded.bitRate, 128000);
+  EXPECT_EQ(framesOf(loaded), 133632);
+}
+
+// Pseudo-random binary data: what archives, pictures and broken downloads look like.
+Bytes junk(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = static_cast<unsigned char>(random());
+  return bytes;
+}
+
+TEST(DamagedFiles, TrailingJunkChangesNeitherTheRateNorTheSamples) {
+  const Bytes audio = readFileBytes(testDataPath("l3_22k05_mono_64k.mp3"));
+  const Loaded clean = loadBytes(audio);
+  ASSERT_EQ(framesOf(clean), 45504);
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Bytes file = audio;
+    appendBytes(file, junk(20000, seed));
+    const Loaded loaded = loadBytes(file);
+    EXPECT_EQ(loaded.sampleRate, 22050);
+    EXPECT_EQ(loaded.channels, 1);
+    EXPECT_EQ(loaded.samples, clean.samples);
+  }
+}
+
+// Byte offsets of the frames of a clean file, as libmad's header decode finds them.
+std::vector<std::size_t> frameOffsets(const Bytes& file) {
+  Bytes buffer(file);
+  buffer.insert(buffer.end(), MAD_BUFFER_GUARD, 0);
+  mad_stream stream;
+  mad_header header;
+  mad_stream_init(&stream);
+  mad_header_init(&header);
+  mad_stream_buffer(&stream, buffer.data(), buffer.size());
+  std::vector<std::size_t> offsets;
+  for (;;) {
+    if (mad_header_decode(&header, &stream) == 0) {
+      offsets.push_back(static_cast<std::size_t>(stream.this_frame - buffer.data()));
+    } else if (!MAD_RECOVERABLE(stream.error)) {
+      break;
+    }
+  }
+  mad_stream_finish(&stream);
+  return offsets;
+}
+
+// No 1152-frame block of the store is the block before it again.
+void expectNoRepeatedBlock(const Loaded& loaded) {
+  const auto& left = loaded.samples[0];
+  for (std::size_t at = 1152; at + 1152 <= left.size(); at += 1152) {
+    ASSERT_FALSE(std::equal(left.begin() + at, left.begin() + at + 1152, left.begin() + at - 1152))
+        << "block at frame " << at << " repeats the one before";
+  }
+}
+
+TEST(DamagedFiles, JunkBetweenFramesAddsNothingAndRepeatsNothing) {
+  const Bytes audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  const Loaded clean = loadBytes(audio);
+  const std::vector<std::size_t> offsets = frameOffsets(audio);
+  ASSERT_GE(offsets.size(), 116u);
+  Bytes file(audio.begin(), audio.begin() + offsets[58]);
+  appendBytes(file, junk(20000, 11));
+  file.insert(file.end(), audio.begin() + offsets[58], audio.end());
+  const Loaded loaded = loadBytes(file);
+
+  ASSERT_GT(framesOf(loaded), 100 * 1152);
+  EXPECT_LE(framesOf(loaded), framesOf(clean));
+  expectNoRepeatedBlock(loaded);
+  // Before the junk, and well after it, the frames are the clean file's.
+  const std::size_t head = 50 * 1152, tail = 50 * 1152;
+  EXPECT_TRUE(std::equal(loaded.samples[0].begin(), loaded.samples[0].begin() + head, clean.samples[0].begin()));
+  EXPECT_TRUE(std::equal(loaded.samples[0].end() - tail, loaded.samples[0].end(), clean.samples[0].end() - tail));
+}
+
+TEST(DamagedFiles, JunkAtTheEndAddsNoFrame) {
+  const Bytes audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  const Loaded clean = loadBytes(audio);
+  for (unsigned seed : {5u, 6u, 7u}) {
+    Bytes file = audio;
+    appendBytes(file, junk(20000, seed));
+    const Loaded loaded = loadBytes(file);
+    EXPECT_EQ(loaded.samples, clean.samples) << "seed " << seed;
+  }
+}
+
+TEST(DamagedFiles, TheGarbageFileStoresEachFrameOnce) {
+  const Loaded loaded = loadWhole(testDataPath("l3_garbage.mp3"));
+  // libmad decodes 112 of its frames (tests/data/README.md); nothing more is stored.
+  EXPECT_EQ(framesOf(loaded), 112 * 1152);
+  expectNoRepeatedBlock(loaded);
+}
+
+// Layer I frames of one rate, so that the stream is one stream with two channel counts.
+TEST(MixedChannels, MonoFramesAfterStereoOnesFillBothChannels) {
+  const Bytes stereo = writeLayer1(44100, 192, 2, 40);
+  const Bytes mono = writeLayer1(44100, 192, 1, 40, Layer1Signal{{7, 7}, 0.4});
+  Bytes joined = stereo;
+  appendBytes(joined, mono);
+  const Loaded loaded = loadBytes(joined);
+  ASSERT_EQ(framesOf(loaded), 80 * 384);
+  EXPECT_EQ(loaded.channels, 2);
+  const ReferenceDecode monoAlone = referenceDecode(mono);
+  // After two frames the synthesis filter holds nothing of the stereo part any more.
+  for (std::size_t i = 42 * 384; i < loaded.samples[0].size(); ++i) {
+    ASSERT_EQ(loaded.samples[0][i], monoAlone.samples[0][i - 40 * 384]) << i;
+    ASSERT_EQ(loaded.samples[1][i], loaded.samples[0][i]) << i;
+  }
+}
+
+TEST(MixedChannels, StereoFramesInAMonoStoreAreTheMeanOfTheirChannels) {
+  const Bytes mono = writeLayer1(44100, 192, 1, 40);
+  const Bytes stereo = writeLayer1(44100, 192, 2, 40, Layer1Signal{{5, 9}, 0.4});
+  Bytes joined = mono;
+  appendBytes(joined, stereo);
+  const Loaded loaded = loadBytes(joined);
+  ASSERT_EQ(framesOf(loaded), 80 * 384);
+  EXPECT_EQ(loaded.channels, 1);
+  const ReferenceDecode stereoAlone = referenceDecode(stereo);
+  ASSERT_EQ(stereoAlone.channels, 2);
+  for (std::size_t i = 42 * 384; i < loaded.samples[0].size(); ++i) {
+    const std::size_t j = i - 40 * 384;
+    const float mean = (stereoAlone.samples[0][j] + stereoAlone.samples[1][j]) * 0.5f;
+    ASSERT_FLOAT_EQ(loaded.samples[0][i], mean) << i;
+    ASSERT_EQ(loaded.samples[1][i], loaded.samples[0][i]);
+  }
+}
+
+bool columnPainted(const std::vector<unsigned char>& pixels, int x) {
+  for (int row = 0; row < kOverviewHeight; ++row) {
+    const unsigned char* p = &pixels[static_cast<std::size_t>(row * kOverviewRowBytes + x * 3)];
+    if (p[0] != 0 || p[1] != 0 || p[2] != 0) return true;
+  }
+  return false;
+}
+
+TEST(OverviewAtTheEnd, SpansTheExactLengthWhateverTheEstimateWas) {
+  // Trailing junk makes the estimate too long: drawn against it, the bars would end early.
+  Bytes file = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  appendBytes(file, junk(60000, 21));
+  std::vector<unsigned char> pixels(kOverviewBytes, 0);
+  const Loaded loaded = loadBytes(file, pixels.data());
+  ASSERT_GT(loaded.lengths.front(), framesOf(loaded) * 2) << "the estimate counted the junk";
+  for (int x = 0; x < kOverviewWidth; ++x) EXPECT_TRUE(columnPainted(pixels, x)) << "column " << x;
+
+  // The same picture as one drawn at once against the exact length.
+  std::vector<unsigned char> expected(kOverviewBytes, 0);
+  struct Store {
+    const Loaded& loaded;
+    float sampleAt(int channel, std::int32_t index) const {
+      return loaded.samples[static_cast<std::size_t>(channel)][static_cast<std::size_t>(index)];
+    }
+  } store{loaded};
+  drawOverview(expected.data(), 0, framesOf(loaded), framesOf(loaded), 44100, framesOf(loaded), 2,
+               SampleReader::of(store));
+  EXPECT_EQ(pixels, expected);
+}
+
+}  // namespace
+}  // namespace vintrove::test

@@ -18,10 +18,12 @@
 #include "player/cluster_sample_loader.h"
 #include "player/loader_owner.h"
 #include "player/overview.h"
+#include "fuzz_checks.h"
 
 namespace {
 
 using vintrove::ClusterSampleLoader;
+using vintrove::fuzz::check;
 
 // Set when the loader warned that the store could not be had; reads then refuse.
 std::atomic<bool> warned{false};
@@ -37,12 +39,6 @@ class Owner : public vintrove::LoaderOwner {
   std::atomic<std::int32_t> lastTick{-1};
 };
 
-void check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "loader_fuzzer: invariant broken: %s\n", what);
-    std::abort();
-  }
-}
 
 // One path per process, rewritten for every input: parallel fuzzers do not share it.
 const std::string& inputPath() {
@@ -64,28 +60,6 @@ bool writeInput(const std::uint8_t* data, std::size_t size) {
   if (file == nullptr) return false;
   const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
   return std::fclose(file) == 0 && written;
-}
-
-// Reads frames output samples in both modes; exact-size buffers let ASan see any overrun.
-void readBack(ClusterSampleLoader& loader, std::int32_t frames, std::int32_t position, float ratio,
-              bool expectReady) {
-  for (const bool replace : {true, false}) {
-    std::vector<float> left(static_cast<std::size_t>(frames), 0.25f);
-    std::vector<float> right(static_cast<std::size_t>(frames), 0.25f);
-    float* outputs[2] = {left.data(), right.data()};
-    const bool ready = loader.read(outputs, frames, position, ratio, replace);
-    check(ready == expectReady, "read is ready exactly when frames were decoded");
-    for (std::int32_t i = 0; i < frames; ++i) {
-      const float l = left[static_cast<std::size_t>(i)];
-      const float r = right[static_cast<std::size_t>(i)];
-      // Stored samples are libmad's 28-bit fractions of full scale: inside -8 .. 8.
-      const float bound = replace ? 8.0f : 8.25f;
-      check(std::isfinite(l) && std::isfinite(r) && std::fabs(l) <= bound &&
-                std::fabs(r) <= bound,
-            "read yields finite samples within libmad's range");
-      if (!ready && !replace) check(l == 0.25f && r == 0.25f, "a refused add leaves the output");
-    }
-  }
 }
 
 }  // namespace
@@ -118,12 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(decoded <= loader->getCapacity() || warned.load(), "decoded frames fit the capacity");
 
     const bool expectReady = decoded > 0 && !warned.load();
-    constexpr std::int32_t kBlock = 512;
-    for (const float ratio : {1.0f, 1.12f, 0.5f}) {
-      for (const std::int32_t position : {0, decoded / 2, decoded + 100}) {
-        readBack(*loader, kBlock, position, ratio, expectReady);
-      }
-    }
+    vintrove::fuzz::readBackEverywhere(*loader, expectReady);
   }
   return 0;
 }

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Builds the loader fuzzer in build/fuzz (clang; address, undefined and fuzzer instrumentation)
+# Builds a loader fuzz target in build/fuzz (clang; address, undefined and fuzzer instrumentation)
 # and runs it on one core for N seconds (default 600) from the seed corpus, then prints a summary.
-# Usage: fuzz/run-fuzzer.sh [seconds]
+# Usage: fuzz/run-fuzzer.sh [seconds] [decode_fuzzer|loader_fuzzer]
+#   decode_fuzzer (default): the decode path in process, inputs up to 16 KB;
+#   loader_fuzzer: through a file and the decoding thread, inputs up to 64 KB.
 set -euo pipefail
 
 seconds=${1:-600}
+target=${2:-decode_fuzzer}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build/fuzz"
-corpus="$build/corpus"
+corpus="$build/corpus-$target"
 artifacts="$build/artifacts"
 max_len=65536
+[ "$target" = decode_fuzzer ] && max_len=16384
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVINTROVE_FUZZ=ON "-DVINTROVE_SANITIZERS=address;undefined" -DVINTROVE_WERROR=ON >/dev/null
-cmake --build "$build" -j1 --target loader_fuzzer fuzz_layer1_seeds
+cmake --build "$build" -j1 --target "$target" fuzz_layer1_seeds
 
 # Seeds: the committed test files (cut to the input size limit), the layer I files and every
 # input that once crashed. A corpus grown by an earlier run is kept.
@@ -23,6 +27,10 @@ for f in "$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt
   [ -f "$f" ] || continue
   case "$f" in *.md) continue ;; esac
   head -c "$max_len" "$f" > "$corpus/seed-$(basename "$f")"
+  # The end too, where the trailing tags are.
+  if [ "$(stat -c %s "$f")" -gt "$max_len" ]; then
+    tail -c "$max_len" "$f" > "$corpus/seed-end-$(basename "$f")"
+  fi
 done
 
 cd "$build"
@@ -30,7 +38,7 @@ rm -f fuzz-0.log
 before=$(find "$corpus" -type f | wc -l)
 started=$(date +%s)
 set +e
-"$build/fuzz/loader_fuzzer" "$corpus" -jobs=1 -workers=1 -max_len="$max_len" -timeout=10 \
+"$build/fuzz/$target" "$corpus" -jobs=1 -workers=1 -max_len="$max_len" -timeout=10 \
   -max_total_time="$seconds" -artifact_prefix="$artifacts/" -print_final_stats=1
 status=$?
 set -e

@@ -11,7 +11,9 @@ constexpr std::int32_t kCrcBytes = 2;
 constexpr std::int32_t kVbriOffset = 36;
 constexpr std::int32_t kTocBytes = 100;
 constexpr std::int32_t kLameNameBytes = 9;
-constexpr std::int32_t kLameDelayOffset = 21;  // from the start of the LAME tag
+// From the start of the LAME tag: its name, then revision, lowpass, peak, two gains, flags and
+// bit rate (12 bytes) before the delay and padding.
+constexpr std::int32_t kLameDelayOffset = kLameNameBytes + 12;
 
 enum XingFlags : std::uint32_t { kFrames = 1, kBytes = 2, kToc = 4, kQuality = 8 };
 

@@ -121,6 +121,20 @@ bool SampleLoader::openFile() {
 
 void SampleLoader::decodeFile() { runDecode(true); }
 
+bool SampleLoader::decodeBytes(const unsigned char* bytes, std::int32_t size) {
+  if (!loadSlot.wait(0)) return false;
+  stopRequested.store(false);
+  complete.store(false);
+  fileData = bytes;
+  fileSize = bytes != nullptr && size > 0 ? size : 0;
+  // The caller's own thread has nobody to make way for.
+  inBackground = false;
+  decodeFile();
+  inBackground = true;
+  loadSlot.release();
+  return true;
+}
+
 void SampleLoader::runDecode(bool yieldAfterEachStep) {
   MpegDecoder decoder;
   decodedFrames.store(0);
@@ -189,8 +203,8 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
   }
   // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
   if (found && !allocated && !stopRequested.load()) {
-    warnTooBig();
     stopRequested.store(true);
+    warnTooBig();
   }
 
   const int storeChannels = std::min<std::int32_t>(channels.load(), 2);
@@ -203,7 +217,7 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
     const std::int32_t count = frames - skip;
     if (count > 0) {
       if (!makeRoom(stored + count, storeChannels)) break;
-      if (yieldAfterEachStep) platform::yieldThread();
+      if (yieldAfterEachStep) yieldToOthers();
       const std::int32_t shownBefore = decodedFrames.load();
       const std::int32_t shown = std::max(0, stored + count - trim.endHold);
       {
@@ -217,9 +231,9 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
         reportTick(shown);
       }
     }
-    platform::yieldThread();
+    yieldToOthers();
     if (!nextFrameOfStream(decoder, first)) break;
-    if (yieldAfterEachStep) platform::yieldThread();
+    if (yieldAfterEachStep) yieldToOthers();
     pcm = &decoder.synthesize();
   }
   if (!stopRequested.load()) redrawOverview(decodedFrames.load());
@@ -252,8 +266,9 @@ bool SampleLoader::makeRoom(std::int32_t needed, int storeChannels) {
     if (grown) capacity.store(newCapacity);
   }
   if (!grown) {
-    warnTooBig();
+    // Canceled before the box goes up: nothing of this load plays while it waits for a click.
     stopRequested.store(true);
+    warnTooBig();
   }
   return grown;
 }
@@ -279,6 +294,10 @@ void SampleLoader::redrawOverview(std::int32_t total) {
   paintOverview(overviewScratch, 0, 0, total);
   paintOverview(overviewScratch, 0, total, total);
   std::memcpy(target, overviewScratch, sizeof overviewScratch);
+}
+
+void SampleLoader::yieldToOthers() {
+  if (inBackground) platform::yieldThread();
 }
 
 void SampleLoader::warnTooBig() { platform::showWarning("Loading canceled, file too big", "Vintrove"); }

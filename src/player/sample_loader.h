@@ -50,6 +50,9 @@ class SampleLoader {
   // thread. False when the file cannot be opened and mapped (or the path does not fit).
   virtual bool start(const char* newPath);
   virtual void decodeFile();
+  // One whole load of size bytes (kept alive by the caller) on the calling thread: no file, no
+  // thread, the same decode path. For the fuzzer and tests; false while a threaded load runs.
+  bool decodeBytes(const unsigned char* bytes, std::int32_t size);
   // Reads frames output samples per channel from the store at position, stepping by ratio;
   // replace writes, otherwise adds. False (silence in replace mode) while not ready.
   virtual bool read(float** outputs, std::int32_t frames, std::int32_t position, float ratio,
@@ -133,7 +136,11 @@ class SampleLoader {
   // The whole picture again, against the exact length, once the decode has ended.
   void redrawOverview(std::int32_t total);
 
+  // The decoding thread gives up the rest of its time slice after each frame.
+  void yieldToOthers();
+
   unsigned char overviewScratch[kOverviewBytes] = {};
+  bool inBackground = true;  // false while decodeBytes runs the decode on its caller's thread
 
   std::atomic<int> lifetime{kNoLoad};
 };

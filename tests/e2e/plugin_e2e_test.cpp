@@ -8,6 +8,7 @@
 #include <string>
 
 #include "e2e_support.h"
+#include "known_decodes.h"
 #include "layer1_writer.h"
 #include "png_writer.h"
 #include "temp_file.h"
@@ -46,7 +47,7 @@ class PlaybackThroughTheEditor : public ::testing::TestWithParam<PlaybackCase> {
 
 TEST_P(PlaybackThroughTheEditor, ChosenFileShowsAndSoundsAsDecoded) {
   const PlaybackCase& c = GetParam();
-  const ReferenceDecode decoded = referenceDecodeFile(testDataPath(c.file));
+  const ReferenceDecode decoded = gaplessReferenceFile(c.file);
   PluginSession plugin(c.hostRate);
   RgbImage before;
   ASSERT_TRUE(plugin.window().capture(before));
@@ -99,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 class EditorControls : public ::testing::Test {
  protected:
   void SetUp() override {
-    decoded = referenceDecodeFile(testDataPath("l3_44k1_stereo_128k.mp3"));
+    decoded = gaplessReferenceFile("l3_44k1_stereo_128k.mp3");
     ASSERT_TRUE(plugin.chooseThroughDialog(dataFile("l3_44k1_stereo_128k.mp3")));
     ASSERT_TRUE(plugin.waitUntilPlaying());
     plugin.window().idleFor(300);
@@ -211,17 +212,12 @@ TEST(PluginFailures, MissingNonMpegAndTooBigFilesLeaveTheHostRunning) {
   plugin.effect().render(8192, silent);
   EXPECT_EQ(silent.peak(), 0.0f);
 
-  // Far longer than the store holds: the warning box, then nothing to play.
+  // Longer than the store holds (100,000,000 frames): 261,000 frames of 384 samples, 8.4 MB of
+  // 32 kbit/s layer I. The warning box once the store is full, then nothing to play.
   MessageBoxWatcher warnings("Vintrove");
-  TempFile huge(
-      [] {
-        std::vector<unsigned char> bytes = writeLayer1(48000, 32, 1, 1200);
-        bytes.resize(9'000'000, 0);
-        return bytes;
-      }(),
-      ".mp1");
+  TempFile huge(writeLayer1(48000, 32, 1, 261000), ".mp1");
   ASSERT_TRUE(plugin.chooseThroughDialog(huge.path()));
-  plugin.window().idleUntil([&] { return warnings.seen() > 0; }, 5000);
+  plugin.window().idleUntil([&] { return warnings.seen() > 0; }, 60000);
   EXPECT_EQ(warnings.seen(), 1);
   EXPECT_EQ(warnings.lastText(), "Loading canceled, file too big");
   StereoBuffer afterWarning;

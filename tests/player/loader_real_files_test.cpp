@@ -122,6 +122,17 @@ TEST(TaggedFiles, ACoverPictureInFrontAndTagsBehindAreNotAudio) {
   EXPECT_EQ(loaded.bitRate, 128000);
 }
 
+TEST(TaggedFiles, AVbriFrameGivesTheExactLengthAndIsNotStored) {
+  const Bytes audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  const Loaded plain = loadBytes(audio);
+  Bytes file = vbriFrame(audio, 116);
+  appendBytes(file, audio);
+  const Loaded loaded = loadBytes(file);
+  ASSERT_FALSE(loaded.lengths.empty());
+  EXPECT_EQ(loaded.lengths.front(), 116 * 1152);
+  EXPECT_EQ(loaded.samples, plain.samples) << "nothing trimmed, nothing of the VBRI frame stored";
+}
+
 TEST(TaggedFiles, TheEstimateCountsOnlyTheAudio) {
   // No info frame: the first length is estimated from the bytes, which must not include the tag.
   const Bytes audio = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));

@@ -4,6 +4,7 @@
 // since only the sizes matter to the player.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -116,6 +117,20 @@ inline Bytes id3v1Tag() {
   appendText(tag, title);
   tag.resize(128, 0);
   return tag;
+}
+
+// A VBRI frame after Fraunhofer's layout, made of the first 417-byte frame of a 128 kbit/s
+// 44.1 kHz stereo file: the tag 32 bytes after the header, the frame count at +14 of it.
+inline Bytes vbriFrame(Bytes frame, std::uint32_t frames) {
+  frame.resize(417);
+  std::fill(frame.begin() + 4, frame.end(), 0);
+  const char magic[] = "VBRI";
+  std::copy(magic, magic + 4, frame.begin() + 36);
+  frame[41] = 1;     // version
+  frame[43] = 0x40;  // delay
+  frame[45] = 75;    // quality
+  for (int i = 0; i < 4; ++i) frame[53 - i] = static_cast<unsigned char>(frames >> (8 * i));
+  return frame;
 }
 
 }  // namespace vintrove::test

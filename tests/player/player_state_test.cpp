@@ -3,6 +3,7 @@
 // same samples, a missing file, and restores racing loads, renders and each other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -247,6 +248,35 @@ TEST(PlayerChunk, ARecordWithoutAFileKeepsTheLoadedOne) {
   EXPECT_EQ(p.player->getPitch(), 0.0f);
   EXPECT_EQ(p.player->getPosition(), p.player->getLength() / 2);
   EXPECT_STREQ(stateOf(chunkOf(*p.player)).path, testDataPath(kFile).c_str());
+}
+
+// position / length, saved as a float64 and multiplied back, can land just below the frame
+// (1 / 49 x 49 is 0.99999999999999989): the saved frame must come back, not the one before.
+TEST(PlayerChunk, ASavedPositionComesBackToTheSameFrame) {
+  RecordedPlayer p;
+  int checked = 0;
+  for (std::int32_t length : {49, 98, 133632, 1000003, 99999989}) {
+    p.player->setLength(length);
+    for (std::int32_t frame = 0; frame <= length; frame += std::max(1, length / 97)) {
+      SCOPED_TRACE(std::to_string(frame) + " of " + std::to_string(length));
+      p.player->setPosition(0.0f);
+      // Rendering is what moves the position frame by frame; a restore puts it at a given one.
+      const Bytes at = recordFor("", false, false, static_cast<double>(frame) / length, 1.0);
+      ASSERT_EQ(giveChunk(*p.player, at), 1);
+      ASSERT_EQ(p.player->getPosition(), frame);
+      ASSERT_EQ(chunkOf(*p.player), at);
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 400);
+}
+
+TEST(PlayerChunk, APitchSavedFinerThanTheFloatIsRoundedToIt) {
+  RecordedPlayer p;
+  const double fine = 1.0 / 3.0;
+  ASSERT_EQ(giveChunk(*p.player, recordFor("", false, false, 0.0, fine)), 1);
+  EXPECT_EQ(p.player->getPitch(), static_cast<float>(fine));
+  EXPECT_EQ(stateOf(chunkOf(*p.player)).pitch, static_cast<double>(static_cast<float>(fine)));
 }
 
 // A restore given while a long file still decodes: the position is the fraction of the restored

@@ -1,36 +1,25 @@
 #!/usr/bin/env bash
-# Builds a fuzzer in build/fuzz (clang; address, undefined and fuzzer instrumentation) and runs
-# it on one core for N seconds (default 600) from its seed corpus, then prints a summary.
-# Usage: fuzz/run-fuzzer.sh [seconds] [loader|state]   (loader_fuzzer unless told otherwise)
+# Builds the loader fuzzer in build/fuzz (clang; address, undefined and fuzzer instrumentation)
+# and runs it on one core for N seconds (default 600) from the seed corpus, then prints a summary.
+# Usage: fuzz/run-fuzzer.sh [seconds]
 set -euo pipefail
 
 seconds=${1:-600}
-target=${2:-loader}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build/fuzz"
-case "$target" in
-  loader) corpus="$build/corpus"; artifacts="$build/artifacts"; max_len=65536
-          targets=(loader_fuzzer fuzz_layer1_seeds) ;;
-  state) corpus="$build/state-corpus"; artifacts="$build/state-artifacts"; max_len=16384
-         targets=(state_fuzzer fuzz_state_seeds) ;;
-  *) echo "unknown fuzzer: $target (loader or state)" >&2; exit 2 ;;
-esac
+corpus="$build/corpus"
+artifacts="$build/artifacts"
+max_len=65536
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVINTROVE_FUZZ=ON "-DVINTROVE_SANITIZERS=address;undefined" -DVINTROVE_WERROR=ON >/dev/null
-cmake --build "$build" -j1 "${targets[@]/#/--target=}"
+cmake --build "$build" -j1 --target loader_fuzzer fuzz_layer1_seeds
 
-# Loader seeds: the committed test files (cut to the input size limit), the layer I files and
-# every input that once crashed. State seeds: the records write_state_seeds makes and a few
-# files that are no record at all. A corpus grown by an earlier run is kept.
+# Seeds: the committed test files (cut to the input size limit), the layer I files and every
+# input that once crashed. A corpus grown by an earlier run is kept.
 mkdir -p "$corpus" "$artifacts"
-if [ "$target" = loader ]; then
-  seeds=("$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt
-         "$top"/tests/data/*.wav "$build"/fuzz/layer1-seeds/* "$top"/fuzz/regressions/*)
-else
-  seeds=("$build"/fuzz/state-seeds/* "$top"/tests/data/not_mpeg.txt "$top"/tests/data/random_bytes.mp3)
-fi
-for f in "${seeds[@]}"; do
+for f in "$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt \
+         "$top"/tests/data/*.wav "$build"/fuzz/layer1-seeds/* "$top"/fuzz/regressions/*; do
   [ -f "$f" ] || continue
   case "$f" in *.md) continue ;; esac
   head -c "$max_len" "$f" > "$corpus/seed-$(basename "$f")"
@@ -41,7 +30,7 @@ rm -f fuzz-0.log
 before=$(find "$corpus" -type f | wc -l)
 started=$(date +%s)
 set +e
-"$build/fuzz/${target}_fuzzer" "$corpus" -jobs=1 -workers=1 -max_len="$max_len" -timeout=10 \
+"$build/fuzz/loader_fuzzer" "$corpus" -jobs=1 -workers=1 -max_len="$max_len" -timeout=10 \
   -max_total_time="$seconds" -artifact_prefix="$artifacts/" -print_final_stats=1
 status=$?
 set -e

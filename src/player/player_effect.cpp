@@ -67,7 +67,12 @@ PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor
 
 PlayerEffect::~PlayerEffect() {
   // The loader stops its decoding thread, which reports to the editor, before the editor goes.
-  loader.reset();
+  // Not reset(): that empties the pointer before the deleter has waited for a report in
+  // progress, which still reads the loader through it.
+  if (loader != nullptr) {
+    loader.get_deleter()(loader.get());
+    static_cast<void>(loader.release());
+  }
 }
 
 void PlayerEffect::setParameter(std::int32_t index, float value) {

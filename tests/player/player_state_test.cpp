@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -343,6 +345,25 @@ TEST(PlayerThreads, RestoresRaceLoadsChunksAndRendering) {
   EXPECT_TRUE(p.player->isLooping());
   EXPECT_EQ(p.player->getPitch(), 3.0f);
   EXPECT_STREQ(stateOf(chunkOf(*p.player)).path, testDataPath(kFile).c_str());
+}
+
+// A player closed while its loader reports: the report in progress still reads the loader, so
+// the loader must stay reachable until its deleter has waited for that report. A stress case for
+// the sanitizers (the fault it guards against was found by the state fuzzer); the check says that
+// the closes really came while loads ran.
+TEST(PlayerThreads, ClosingWhileTheLoaderReportsLeavesNoReportOnAReleasedLoader) {
+  const std::string path = testDataPath(kFile);
+  int closedWhileLoading = 0;
+  constexpr int kCloses = 150;
+  for (int i = 0; i < kCloses; ++i) {
+    auto p = std::make_unique<RecordedPlayer>();
+    p->player->loadFile(path.c_str());
+    // Spread over the first length report and the first decoded blocks.
+    std::this_thread::sleep_for(std::chrono::microseconds((i % 15) * 40));
+    closedWhileLoading += p->player->getLoader()->isComplete() ? 0 : 1;
+    p.reset();
+  }
+  EXPECT_GT(closedWhileLoading, kCloses / 2);
 }
 
 }  // namespace

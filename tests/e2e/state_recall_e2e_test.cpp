@@ -24,7 +24,8 @@ using Bytes = std::vector<unsigned char>;
 using testhost::RgbImage;
 using testhost::StereoBuffer;
 
-const char* const kFile = "l3_44k1_stereo_128k.mp3";
+// Without an encoder tag: nothing to trim, so the plain reference decode is what plays.
+const char* const kFile = "l3_44k1_stereo_128k_notag.mp3";
 constexpr RECT kFileNameDisplay{4, 4, 196, 20};
 constexpr RECT kPlayAndLoop{44, 44, 80, 60};
 constexpr RECT kPitchSlider{4, 64, 232, 80};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "editor/overview_bitmap.h"
 #include "editor/player_frame.h"
@@ -162,10 +163,11 @@ std::int32_t PlayerEditor::open(void* parent) {
   // The controls start from the player's real state, not from fixed values: an editor reopened
   // during playback must show a playing button.
   takePlayerState();
-  if (fileNameText[0] == '\0' && !loadRefused) {
-    char path[PlayerEffect::kFileNameCapacity];
-    player.getFileName(path);
-    formatFileName(fileNameText, path);
+  char path[PlayerEffect::kFileNameCapacity];
+  player.getFileName(path);
+  {
+    std::lock_guard<platform::Lock> guard(fileNameLock);
+    if (fileNameText[0] == '\0' && !loadRefused.load()) formatFileName(fileNameText, path);
   }
   refresh();
   return 1;
@@ -232,7 +234,11 @@ void PlayerEditor::applyStateToControls() {
     bitRateDisplay->setText(text);
     modeDisplay->setText(stereo.load() ? "S" : "M");
   }
-  fileNameDisplay->setText(fileNameText);
+  {
+    std::lock_guard<platform::Lock> guard(fileNameLock);
+    std::memcpy(text, fileNameText, sizeof text);
+  }
+  fileNameDisplay->setText(text);
   if (overviewChanged.exchange(false)) {
     positionSlider->setNeedsRedraw(true);
   }
@@ -324,10 +330,10 @@ void PlayerEditor::command(std::int32_t tag, float newValue) {
 }
 
 void PlayerEditor::loadChosenFile(const char* path) {
-  loadRefused = false;
+  loadRefused.store(false);
   player.loadFile(path);
   // A load that did not start keeps "Not Found" in view.
-  if (!loadRefused) {
+  if (!loadRefused.load()) {
     showFileName(path);
   }
 }
@@ -343,7 +349,11 @@ bool PlayerEditor::loadDroppedFiles(const char* const* paths, std::int32_t count
 }
 
 void PlayerEditor::showFileName(const char* path) {
-  formatFileName(fileNameText, path);
+  {
+    std::lock_guard<platform::Lock> guard(fileNameLock);
+    loadRefused.store(false);
+    formatFileName(fileNameText, path);
+  }
   refresh();
 }
 
@@ -353,8 +363,11 @@ void PlayerEditor::showPlaying(bool playing) {
 }
 
 void PlayerEditor::showNotFound() {
-  loadRefused = true;
-  std::snprintf(fileNameText, sizeof fileNameText, "%s", "Not Found");
+  {
+    std::lock_guard<platform::Lock> guard(fileNameLock);
+    loadRefused.store(true);
+    std::snprintf(fileNameText, sizeof fileNameText, "%s", "Not Found");
+  }
   refreshPending.store(true);
 }
 

@@ -19,6 +19,7 @@
 #include "gui/control_listener.h"
 #include "gui/gui_editor.h"
 #include "gui/retained.h"
+#include "platform/lock.h"
 #include "player/player_editor_port.h"
 
 namespace vintrove {
@@ -48,6 +49,7 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void command(std::int32_t tag, float value) override;
   void showPlaying(bool playing) override;
   void showNotFound() override;
+  void showFileName(const char* path) override;
   void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) override;
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override;
@@ -64,7 +66,6 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // The tagged controls' values from the player's parameters.
   void takePlayerState();
   void loadChosenFile(const char* path);
-  void showFileName(const char* path);
   // What a change of the tagged control does to the player, from the shared state.
   void react(std::int32_t tag);
   // Copies the shared state into the controls (GUI thread, editor open).
@@ -123,9 +124,11 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   std::atomic<std::uint32_t> lastProgressRedraw{0};
   std::atomic<bool> progressStarted{false};
 
-  // GUI thread only: the file-name display's text, and whether the last load failed to start.
+  // The file-name display's text, and whether the last load failed to start; a restored state
+  // reports them from any thread.
+  platform::Lock fileNameLock;
   char fileNameText[kDisplayTextCapacity] = "";
-  bool loadRefused = false;
+  std::atomic<bool> loadRefused{false};
 };
 
 }  // namespace vintrove

@@ -27,6 +27,7 @@ class PlaceholderPlayerEditor final : public EditorBase, public PlayerEditorPort
   void command(std::int32_t tag, float value) override;
   void showPlaying(bool playing) override;
   void showNotFound() override {}
+  void showFileName(const char*) override {}
   void showFileInfo(std::int32_t, float, bool) override {}
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override {}

@@ -32,6 +32,8 @@ class PlayerEditorPort {
   virtual void command(std::int32_t tag, float value) = 0;
   virtual void showPlaying(bool playing) = 0;
   virtual void showNotFound() = 0;
+  // The name of a file whose load the player started itself (a restored state); any thread.
+  virtual void showFileName(const char* path) = 0;
   virtual void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) = 0;
   virtual void showPosition(float fraction, std::int32_t seconds) = 0;
   virtual void showLoadingProgress() = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "host/effect_record.h"
 #include "player/midi_keys.h"
@@ -39,6 +40,7 @@ PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor
   setNumOutputs(2);
   canMono(true);
   isSynth(true);
+  programsAreChunks(true);
   copyText(programName, "Default", sizeof programName);
   fileName[0] = '\0';
   if (makeEditor != nullptr) {
@@ -65,7 +67,12 @@ PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor
 
 PlayerEffect::~PlayerEffect() {
   // The loader stops its decoding thread, which reports to the editor, before the editor goes.
-  loader.reset();
+  // Not reset(): that empties the pointer before the deleter has waited for a report in
+  // progress, which still reads the loader through it.
+  if (loader != nullptr) {
+    loader.get_deleter()(loader.get());
+    static_cast<void>(loader.release());
+  }
 }
 
 void PlayerEffect::setParameter(std::int32_t index, float value) {
@@ -189,20 +196,32 @@ void PlayerEffect::setPitch(float value) {
 }
 
 void PlayerEffect::loadFile(const char* path) {
-  if (loader != nullptr) loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr);
-  copyText(fileName, path, sizeof fileName);
-  position.store(0);
-  // The loader refuses a null path and one too long for its buffer rather than cutting it.
-  const bool started = loader != nullptr && path != nullptr && loader->start(path);
-  if (started) {
+  std::lock_guard<platform::Lock> oneLoad(recall.loads);
+  // The user's choice replaces a restore still waiting for its file.
+  recall.waiting.store(false);
+  if (startLoading(path)) {
     playing.store(true);
     if (port != nullptr) port->showPlaying(true);
-  } else if (port != nullptr) {
-    port->showNotFound();
   }
 }
 
-void PlayerEffect::getFileName(char* text) { copyText(text, fileName, sizeof fileName); }
+bool PlayerEffect::startLoading(const char* path) {
+  if (loader != nullptr) loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr);
+  {
+    std::lock_guard<platform::Lock> guard(recall.state);
+    copyText(fileName, path, sizeof fileName);
+  }
+  position.store(0);
+  // The loader refuses a null path and one too long for its buffer rather than cutting it.
+  const bool started = loader != nullptr && path != nullptr && loader->start(path);
+  if (!started && port != nullptr) port->showNotFound();
+  return started;
+}
+
+void PlayerEffect::getFileName(char* text) {
+  std::lock_guard<platform::Lock> guard(recall.state);
+  copyText(text, fileName, sizeof fileName);
+}
 
 void PlayerEffect::setLength(std::int32_t frames) {
   length.store(frames);
@@ -214,6 +233,7 @@ void PlayerEffect::setLength(std::int32_t frames) {
     port->showFileInfo(loader->getBitRate(), seconds, loader->getChannels() >= 2);
   }
   refreshPositionDisplay();
+  applyRecalledTransport(frames);
 }
 
 void PlayerEffect::loadingTick(std::int32_t) {

@@ -13,6 +13,7 @@
 #include "player/loader_owner.h"
 #include "player/player_editor_port.h"
 #include "player/sample_loader.h"
+#include "player/state_recall.h"
 
 namespace vintrove {
 
@@ -46,6 +47,9 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
   std::int32_t getVendorVersion() override;
+  // The state record saved with the host's project (player_state.cpp, state_record.h).
+  std::int32_t getChunk(void** data, bool isPreset) override;
+  std::int32_t setChunk(void* data, std::int32_t byteSize, bool isPreset) override;
 
   // Called by the editor's reactions to its controls.
   void setPlaying(bool state);
@@ -74,6 +78,11 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   float speedRatio(std::int32_t fileRate) const;
   void refreshPositionDisplay();
   std::int32_t fileSampleRate() const;
+  // The load both loadFile and a restore use: file name, position 0, the loader's start; shows
+  // "Not Found" when it does not start. The caller holds recall.loads.
+  bool startLoading(const char* path);
+  // A restore's Position and Playing once the loader reports the file's exact length.
+  void applyRecalledTransport(std::int32_t frames);
 
   char programName[kProgramNameCapacity] = {};
   LoaderPtr<ClusterSampleLoader> loader;
@@ -88,6 +97,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   // The host's rate as the audio thread reads it (EffectBase's copy is the GUI thread's).
   std::atomic<float> hostSampleRate{44100.0f};
   PlayerEditorPort* port = nullptr;
+  StateRecall recall;
 
   static_assert(std::atomic<std::int32_t>::is_always_lock_free);
   static_assert(std::atomic<float>::is_always_lock_free);

@@ -89,6 +89,12 @@ bool SampleLoader::start(const char* newPath) {
   return true;
 }
 
+void SampleLoader::stop() {
+  stopRequested.store(true);
+  loadSlot.wait();
+  loadSlot.release();
+}
+
 void SampleLoader::threadEntry(void* loader) {
   auto* self = static_cast<SampleLoader*>(loader);
   self->decodeFile();

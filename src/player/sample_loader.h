@@ -66,6 +66,10 @@ class SampleLoader {
   virtual bool growStore(std::int32_t channelCount, std::int32_t newCapacity);
   virtual void releaseStore();
 
+  // Stops a running load and returns once it has ended (its last report made); nothing is
+  // reported again until the next start. Not in the operation table.
+  void stop();
+
   // Read by the player once a load has started.
   std::int32_t getChannels() const { return channels.load(); }
   std::int32_t getSampleRate() const { return sampleRate.load(); }

@@ -55,6 +55,9 @@ class PluginSession {
   float rate;
 };
 
+// Pixels of an editor rectangle that differ between two pictures.
+int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area);
+
 // Frames a block advances at this speed ratio (the fraction of a frame is dropped per block).
 std::int64_t blockAdvance(float ratio, std::int32_t blockFrames = kBlockSize);
 

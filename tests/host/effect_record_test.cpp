@@ -100,7 +100,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
         4, 0, 0, 0,              // numParams
         0, 0, 0, 0,              // numInputs
         2, 0, 0, 0,              // numOutputs
-        0x19, 0x01, 0, 0,        // flags: editor, mono, replacing, synth
+        0x39, 0x01, 0, 0,        // flags: editor, mono, replacing, chunks, synth
         0, 0, 0, 0, 0, 0, 0, 0,  // reserved
         0, 0, 0, 0,              // initialDelay
         0, 0, 0, 0,              // realQualities
@@ -133,7 +133,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
     EXPECT_EQ(record->numParams, 4);
     EXPECT_EQ(record->numInputs, 0);
     EXPECT_EQ(record->numOutputs, 2);
-    EXPECT_EQ(record->flags, 0x119);
+    EXPECT_EQ(record->flags, 0x139);
     EXPECT_EQ(record->reserved1, 0);
     EXPECT_EQ(record->reserved2, 0);
     EXPECT_EQ(record->initialDelay, 0);

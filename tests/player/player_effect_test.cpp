@@ -25,7 +25,7 @@ std::string display(PlayerEffect& player, std::int32_t index) {
 TEST(PlayerRecord, PresentsAnInstrumentWithTwoOutputsAndFourParameters) {
   RecordedPlayer p;
   const EffectRecord& record = *p.player->getRecord();
-  EXPECT_EQ(record.flags, 0x119);
+  EXPECT_EQ(record.flags, 0x139);
   EXPECT_EQ(record.numInputs, 0);
   EXPECT_EQ(record.numOutputs, 2);
   EXPECT_EQ(record.numPrograms, 1);
@@ -37,7 +37,7 @@ TEST(PlayerRecord, PresentsAnInstrumentWithTwoOutputsAndFourParameters) {
 
 TEST(PlayerRecord, WithoutAnEditorTheFlagStaysOffAndRequestsStillWork) {
   PlayerEffect player(nullptr, nullptr);
-  EXPECT_EQ(player.getRecord()->flags, 0x118);
+  EXPECT_EQ(player.getRecord()->flags, 0x138);
   player.setParameter(0, 1.0f);
   player.setLength(100);
   player.loadFile("/no/such/file.mp3");
@@ -49,7 +49,7 @@ TEST(PlayerRecord, AnEditorFactoryThatThrowsLeavesThePlayerWithoutEditor) {
   PlayerEffect player(nullptr, [](PlayerEffect&) -> PlayerEditorHandle { throw 1; });
   EXPECT_EQ(player.getEditor(), nullptr);
   EXPECT_EQ(player.editorPort(), nullptr);
-  EXPECT_EQ(player.getRecord()->flags, 0x118);
+  EXPECT_EQ(player.getRecord()->flags, 0x138);
 }
 
 TEST(PlayerNames, EffectVendorProductAndVersion) {

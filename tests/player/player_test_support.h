@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "host/editor_base.h"
@@ -51,6 +52,10 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
     std::lock_guard<std::mutex> guard(mutex);
     ++notFound;
   }
+  void showFileName(const char* path) override {
+    std::lock_guard<std::mutex> guard(mutex);
+    fileNames.emplace_back(path);
+  }
   void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) override {
     std::lock_guard<std::mutex> guard(mutex);
     fileInfo.push_back({bitRate, seconds, stereo});
@@ -71,6 +76,7 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
     playingShown.clear();
     positions.clear();
     fileInfo.clear();
+    fileNames.clear();
     notFound = 0;
     progress = 0;
   }
@@ -80,6 +86,7 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
   std::vector<bool> playingShown;
   std::vector<PositionShown> positions;
   std::vector<FileInfoShown> fileInfo;
+  std::vector<std::string> fileNames;
   int notFound = 0;
   int progress = 0;
   std::vector<unsigned char> overview = std::vector<unsigned char>(kOverviewBytes);

@@ -118,6 +118,20 @@ HostInt EffectSession::noteOn(std::uint8_t note, std::uint8_t velocity, std::uin
   return sendMidi({MidiMessage::noteOn(note, velocity, channel)});
 }
 
+std::vector<unsigned char> EffectSession::getChunk(bool isPreset) {
+  void* data = nullptr;
+  const HostInt size = dispatch(23, isPreset ? 1 : 0, 0, &data);
+  if (size <= 0 || data == nullptr) return {};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return std::vector<unsigned char>(bytes, bytes + size);
+}
+
+HostInt EffectSession::setChunk(std::vector<unsigned char> bytes, bool isPreset) {
+  // A host hands over its own copy; an empty one still gets a valid address.
+  bytes.reserve(1);
+  return dispatch(24, isPreset ? 1 : 0, static_cast<HostInt>(bytes.size()), bytes.data());
+}
+
 bool EffectSession::hasEditor() const { return record_ != nullptr && (record_->flags & kFlagHasEditor) != 0; }
 
 bool EffectSession::editorRect(EditorRectangle& out) {

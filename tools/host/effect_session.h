@@ -142,6 +142,12 @@ class EffectSession {
   HostInt sendMidi(const std::vector<MidiMessage>& messages);
   HostInt noteOn(std::uint8_t note, std::uint8_t velocity = 100, std::uint8_t channel = 0);
 
+  // Opcode 23: a copy of the state record the effect hands out (empty when it answers 0);
+  // isPreset asks for the program's record instead of the bank's.
+  std::vector<unsigned char> getChunk(bool isPreset = false);
+  // Opcode 24 with the bytes (the size as its value); answers the plug-in's answer.
+  HostInt setChunk(std::vector<unsigned char> bytes, bool isPreset = false);
+
   // Whether the record's flags announce an editor (0x001).
   bool hasEditor() const;
   // Opcode 13: true with the rectangle when the plug-in hands one out.

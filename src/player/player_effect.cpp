@@ -189,7 +189,10 @@ void PlayerEffect::setPitch(float value) {
 }
 
 void PlayerEffect::loadFile(const char* path) {
-  if (loader != nullptr) loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr);
+  if (loader != nullptr) {
+    loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr,
+                              port != nullptr ? port->overviewOwner() : nullptr);
+  }
   copyText(fileName, path, sizeof fileName);
   position.store(0);
   // The loader refuses a null path and one too long for its buffer rather than cutting it.

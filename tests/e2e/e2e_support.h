@@ -33,6 +33,7 @@ class PluginSession {
 
   testhost::EffectSession& effect() { return *session; }
   testhost::EditorWindow& window() { return *editorWindow; }
+  testhost::RecordingHost& host() { return recordingHost; }
   float hostRate() const { return rate; }
 
   // Opens the editor again after closeEditor().
@@ -49,7 +50,7 @@ class PluginSession {
 
  private:
   testhost::PluginLibrary library;
-  testhost::RecordingHost host;
+  testhost::RecordingHost recordingHost;
   std::unique_ptr<testhost::EffectSession> session;
   std::unique_ptr<testhost::EditorWindow> editorWindow;
   float rate;

@@ -346,6 +346,25 @@ TEST(Drops, ALoadableFileShowsAndGetsCopyAndAnythingElseNone) {
   EXPECT_EQ(text.effect, DWORD{DROPEFFECT_NONE});
 }
 
+// Arrow keys the host forwards (opcode 59, the host's key numbering: 13 right, 11 left) move
+// the pitch slider, and it is drawn where it now is, also while nothing plays.
+TEST(HostKeys, ArrowKeysMoveAndRedrawThePitchSliderWhileStopped) {
+  PluginSession plugin;
+  constexpr RECT kPitchSlider{4, 64, 232, 80};
+  constexpr std::int32_t kKeyDown = 59;
+  constexpr HostInt kRightArrow = 13;
+  RgbImage before;
+  ASSERT_TRUE(plugin.window().capture(before));
+  for (int press = 0; press < 3; ++press) {
+    EXPECT_EQ(plugin.effect().dispatch(kKeyDown, 0, kRightArrow), 1);
+  }
+  EXPECT_GT(plugin.parameter(3), 0.75f);
+  plugin.window().idleFor(200);
+  RgbImage after;
+  ASSERT_TRUE(plugin.window().capture(after));
+  EXPECT_GT(changedPixels(before, after, kPitchSlider), 20);
+}
+
 // The user's left-handed setting: the physical right button is the primary one.
 class SwappedButtons {
  public:

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "editor/module_hold.h"
@@ -177,6 +178,7 @@ std::int32_t PlayerEditor::open(void* parent) {
     }
   }
   editorOpen.store(true);
+  appliedValues.fill(std::numeric_limits<float>::quiet_NaN());  // new controls: all news
   refreshWindow.store(frame->getWindow());
   overviewChanged.store(true);
 
@@ -305,10 +307,17 @@ void PlayerEditor::syncControlsForPaint() {
 }
 
 void PlayerEditor::applyStateToControls() {
-  playToggle->setValue(value(kPlayTag).load());
-  loopToggle->setValue(value(kLoopTag).load());
-  positionSlider->setValue(value(kPositionTag).load());
-  pitchSlider->setValue(value(kPitchTag).load());
+  // Only news: a control the user is changing right now (a toggle idles before it tells its
+  // listener) keeps its new value until its change reaches the shared state.
+  Control* const tagged[] = {playToggle, loopToggle, positionSlider, pitchSlider};
+  for (std::int32_t tag = kPlayTag; tag <= kPitchTag; ++tag) {
+    const auto slot = static_cast<std::size_t>(tag - kFirstParameterTag);
+    const float shared = value(tag).load();
+    if (std::memcmp(&shared, &appliedValues[slot], sizeof shared) != 0) {
+      tagged[slot]->setValue(shared);
+      appliedValues[slot] = shared;
+    }
+  }
   char text[kDisplayTextCapacity];
   formatElapsedTime(text, elapsedSeconds.load());
   elapsedDisplay->setText(text);

@@ -154,6 +154,8 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
 
   // GUI thread only: the file-name display's text, and whether the last load failed to start.
   char fileNameText[kDisplayTextCapacity] = "";
+  // The shared values last put into the tagged controls (4 to 7).
+  std::array<float, 4> appliedValues{};
   bool loadRefused = false;
   // GUI thread only: the dialog has been asked for (posted) or is up; what its return path
   // checks to learn that the editor has gone meanwhile.

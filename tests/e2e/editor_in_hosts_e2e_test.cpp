@@ -118,13 +118,6 @@ void cancelEveryFileDialog() {
   }
 }
 
-// One open-file dialog opened from the editor and cancelled; leaves the host's caches warm.
-void warmUp() {
-  PluginSession plugin;
-  DialogAnswerer answerer(DialogAnswer::cancel());
-  plugin.clickAt(kOpenButton);
-  ASSERT_TRUE(answerer.wait());
-}
 
 // Indices of the begin (43) and end (44) edit requests from `from` on.
 std::vector<std::string> editBrackets(const RecordingHost& host, std::size_t from) {
@@ -138,37 +131,41 @@ std::vector<std::string> editBrackets(const RecordingHost& host, std::size_t fro
   return brackets;
 }
 
+// The host's own timer closes the plug-in, then unloads the library, as a host does when the
+// user deletes the track while the dialog is up; then the dialog is cancelled.
+void closeFromAHostTimerDuringTheDialog() {
+  auto library = std::make_unique<PluginLibrary>(VINTROVE_DLL_PATH);
+  ASSERT_TRUE(library->loaded());
+  RecordingHost host;
+  auto session = std::make_unique<EffectSession>(*library);
+  session->open();
+  session->setSampleRate(44100.0f);
+  session->setBlockSize(kBlockSize);
+  session->resume();
+  EditorWindow window(*session);
+  ASSERT_TRUE(window.isOpen());
+  std::atomic<bool> closedDuringDialog{false};
+  window.runOnTimer(20, [&] {
+    if (testhost::visibleFileDialogs() == 0) return false;
+    closedDuringDialog.store(true);
+    session->close();
+    library.reset();
+    return true;
+  });
+  DialogAnswerer answerer(DialogAnswer::cancelAfter(800));
+  window.clickAt(kOpenButton.x, kOpenButton.y);
+  EXPECT_TRUE(answerer.wait());
+  EXPECT_TRUE(closedDuringDialog.load());
+  window.idleFor(200);
+  EXPECT_EQ(testhost::visibleFileDialogs(), 0);
+}
+
 TEST(HostClosesDuringTheDialog, ClosingFromAHostTimerWhileTheDialogIsUpLeavesTheHostRunning) {
-  warmUp();
+  // The first time also warms the caches of the dialog and of the libraries it loads (which
+  // stay loaded with the plug-in's library).
+  closeFromAHostTimerDuringTheDialog();
   const testhost::GuiCounts before = testhost::countGui();
-  {
-    auto library = std::make_unique<PluginLibrary>(VINTROVE_DLL_PATH);
-    ASSERT_TRUE(library->loaded());
-    RecordingHost host;
-    auto session = std::make_unique<EffectSession>(*library);
-    session->open();
-    session->setSampleRate(44100.0f);
-    session->setBlockSize(kBlockSize);
-    session->resume();
-    EditorWindow window(*session);
-    ASSERT_TRUE(window.isOpen());
-    // The host's own timer closes the plug-in, then unloads the library, as a host does when
-    // the user deletes the track while the dialog is up.
-    std::atomic<bool> closedDuringDialog{false};
-    window.runOnTimer(20, [&] {
-      if (testhost::visibleFileDialogs() == 0) return false;
-      closedDuringDialog.store(true);
-      session->close();
-      library.reset();
-      return true;
-    });
-    DialogAnswerer answerer(DialogAnswer::cancelAfter(800));
-    window.clickAt(kOpenButton.x, kOpenButton.y);
-    EXPECT_TRUE(answerer.wait());
-    EXPECT_TRUE(closedDuringDialog.load());
-    window.idleFor(200);
-    EXPECT_EQ(testhost::visibleFileDialogs(), 0);
-  }
+  closeFromAHostTimerDuringTheDialog();
   // The host lives on, and what the plug-in made is gone again.
   EXPECT_EQ(testhost::countGui(), before);
 }

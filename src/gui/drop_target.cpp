@@ -89,41 +89,40 @@ std::vector<const char*> itemsOf(const PathList& paths) {
   return items;
 }
 
-// Whether the frame would take the file list of the dragged data.
-bool frameTakesFiles(Frame& frame, IDataObject& data) {
-  FORMATETC files = formatOf(CF_HDROP);
+// Fetches the dragged data in one format as global memory and hands the handle to use; false
+// without such data. The medium is given back after use.
+template <class Use>
+bool withGlobalData(IDataObject& data, CLIPFORMAT format, Use use) {
+  FORMATETC wanted = formatOf(format);
   STGMEDIUM filled{};
-  if (FAILED(data.GetData(&files, &filled))) {
+  if (FAILED(data.GetData(&wanted, &filled))) {
     return false;
   }
   MediumOwner medium(filled);
-  if (!holdsGlobalMemory(medium.get())) {
-    return false;
-  }
-  const PathList paths = readPaths(static_cast<HDROP>(medium.get().hGlobal));
-  const std::vector<const char*> items = itemsOf(paths);
-  return !items.empty() &&
-         frame.acceptsDrop(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles);
+  return holdsGlobalMemory(medium.get()) && use(medium.get().hGlobal);
+}
+
+// Whether the frame would take the file list of the dragged data.
+bool frameTakesFiles(Frame& frame, IDataObject& data) {
+  return withGlobalData(data, CF_HDROP, [&frame](HGLOBAL memory) {
+    const PathList paths = readPaths(static_cast<HDROP>(memory));
+    const std::vector<const char*> items = itemsOf(paths);
+    return !items.empty() &&
+           frame.acceptsDrop(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles);
+  });
 }
 
 // Whether the frame would take the text of the dragged data.
 bool frameTakesText(Frame& frame, IDataObject& data) {
-  FORMATETC text = formatOf(CF_TEXT);
-  STGMEDIUM filled{};
-  if (FAILED(data.GetData(&text, &filled))) {
-    return false;
-  }
-  MediumOwner medium(filled);
-  if (!holdsGlobalMemory(medium.get())) {
-    return false;
-  }
-  const GlobalLockGuard lock(medium.get().hGlobal);
-  const SIZE_T size = GlobalSize(medium.get().hGlobal);
-  if (lock.text() == nullptr || size == 0 || size > static_cast<SIZE_T>(INT32_MAX)) {
-    return false;
-  }
-  const char* const items[1] = {lock.text()};
-  return frame.acceptsDrop(items, static_cast<std::int32_t>(size), kDropText);
+  return withGlobalData(data, CF_TEXT, [&frame](HGLOBAL memory) {
+    const GlobalLockGuard lock(memory);
+    const SIZE_T size = GlobalSize(memory);
+    if (lock.text() == nullptr || size == 0 || size > static_cast<SIZE_T>(INT32_MAX)) {
+      return false;
+    }
+    const char* const items[1] = {lock.text()};
+    return frame.acceptsDrop(items, static_cast<std::int32_t>(size), kDropText);
+  });
 }
 
 }  // namespace

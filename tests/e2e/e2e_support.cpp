@@ -42,6 +42,22 @@ bool PluginSession::waitUntilPlaying() {
 
 void PluginSession::clickAt(POINT where) { editorWindow->clickAt(where.x, where.y); }
 
+std::string dataFile(const char* name) {
+  return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name);
+}
+
+int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area) {
+  int changed = 0;
+  for (LONG y = area.top; y < area.bottom; ++y) {
+    for (LONG x = area.left; x < area.right; ++x) {
+      const std::uint8_t* a = before.pixel(x, y);
+      const std::uint8_t* b = after.pixel(x, y);
+      changed += (a[0] != b[0] || a[1] != b[1] || a[2] != b[2]) ? 1 : 0;
+    }
+  }
+  return changed;
+}
+
 std::int64_t blockAdvance(float ratio, std::int32_t blockFrames) {
   return static_cast<std::int64_t>(static_cast<float>(blockFrames) * ratio);
 }

@@ -13,6 +13,7 @@
 #include "editor_window.h"
 #include "effect_session.h"
 #include "plugin_library.h"
+#include "png_writer.h"
 #include "recording_host.h"
 #include "reference_decode.h"
 
@@ -55,6 +56,12 @@ class PluginSession {
   std::unique_ptr<testhost::EditorWindow> editorWindow;
   float rate;
 };
+
+// A file of the test data folder.
+std::string dataFile(const char* name);
+
+// Pixels of an editor rectangle that differ between two pictures.
+int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area);
 
 // Frames a block advances at this speed ratio (the fraction of a frame is dropped per block).
 std::int64_t blockAdvance(float ratio, std::int32_t blockFrames = kBlockSize);

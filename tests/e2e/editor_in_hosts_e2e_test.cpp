@@ -39,22 +39,6 @@ constexpr RECT kFileNameArea{4, 4, 196, 20};
 constexpr RECT kElapsedArea{84, 44, 124, 60};
 constexpr POINT kOverview{126, 32};
 
-std::string dataFile(const char* name) {
-  return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name);
-}
-
-int changedPixels(const RgbImage& before, const RgbImage& after, RECT area) {
-  int changed = 0;
-  for (LONG y = area.top; y < area.bottom; ++y) {
-    for (LONG x = area.left; x < area.right; ++x) {
-      const std::uint8_t* a = before.pixel(x, y);
-      const std::uint8_t* b = after.pixel(x, y);
-      changed += (a[0] != b[0] || a[1] != b[1] || a[2] != b[2]) ? 1 : 0;
-    }
-  }
-  return changed;
-}
-
 // A folder of its own for files with the given UTF-8 names, each a copy of a test file.
 class NamedCopies {
  public:
@@ -117,7 +101,6 @@ void cancelEveryFileDialog() {
     answerer.wait();
   }
 }
-
 
 // Indices of the begin (43) and end (44) edit requests from `from` on.
 std::vector<std::string> editBrackets(const RecordingHost& host, std::size_t from) {

@@ -19,23 +19,6 @@ namespace {
 using testhost::RgbImage;
 using testhost::StereoBuffer;
 
-std::string dataFile(const char* name) {
-  return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name);
-}
-
-// Pixels of an editor rectangle that differ between two pictures.
-int changedPixels(const RgbImage& before, const RgbImage& after, RECT area) {
-  int changed = 0;
-  for (LONG y = area.top; y < area.bottom; ++y) {
-    for (LONG x = area.left; x < area.right; ++x) {
-      const std::uint8_t* a = before.pixel(x, y);
-      const std::uint8_t* b = after.pixel(x, y);
-      changed += (a[0] != b[0] || a[1] != b[1] || a[2] != b[2]) ? 1 : 0;
-    }
-  }
-  return changed;
-}
-
 struct PlaybackCase {
   const char* file;
   float hostRate;

@@ -220,6 +220,14 @@ TEST(HostWithoutIdle, TheElapsedTimeMovesDuringPlaybackWithoutEditorIdle) {
   InvalidateRect(plugin.window().view(), nullptr, FALSE);
   ASSERT_TRUE(plugin.window().capture(painted));
   EXPECT_GT(changedPixels(after, painted, kElapsedArea), 3);
+  // Host automation shows too: Loop switched on by the host (from its audio thread) lights
+  // the loop button.
+  constexpr RECT kLoopButton{64, 44, 80, 60};
+  std::thread([&] { plugin.effect().setParameter(1, 1.0f); }).join();
+  plugin.window().idleFor(200);
+  RgbImage automated;
+  ASSERT_TRUE(plugin.window().capture(automated));
+  EXPECT_GT(changedPixels(painted, automated, kLoopButton), 10);
 }
 
 TEST(EditBrackets, EachControlBracketsItsParameterAndTheOpenButtonNothing) {

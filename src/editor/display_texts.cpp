@@ -16,6 +16,23 @@ std::int32_t wholeSeconds(float seconds) {
   return static_cast<std::int32_t>(seconds);
 }
 
+// A UTF-8 name cut to the display's capacity may end inside a character: that part goes.
+void dropCutCharacter(char (&text)[kDisplayTextCapacity]) {
+  std::size_t length = std::strlen(text);
+  std::size_t start = length;
+  while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
+    --start;
+  }
+  if (start == 0) {
+    return;
+  }
+  const auto lead = static_cast<unsigned char>(text[start - 1]);
+  const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (length - (start - 1) < needed) {
+    text[start - 1] = '\0';
+  }
+}
+
 }  // namespace
 
 void formatMinutesSeconds(char (&text)[kDisplayTextCapacity], std::int32_t minutes,
@@ -53,6 +70,7 @@ void formatFileName(char (&text)[kDisplayTextCapacity], const char* path) {
     }
   }
   std::snprintf(text, sizeof text, "%s", name);
+  dropCutCharacter(text);
   if (char* dot = std::strrchr(text, '.')) {
     *dot = '\0';
   }

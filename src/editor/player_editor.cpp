@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 
+#include "editor/module_hold.h"
 #include "editor/overview_bitmap.h"
 #include "editor/player_frame.h"
 #include "gui/controls/momentary_button.h"
@@ -25,6 +27,15 @@ constexpr std::int32_t kImageStep = 16;
 constexpr std::int32_t kShadowedText = 4;
 constexpr std::int32_t kSliderStyle = kSliderDrawDirect;
 constexpr std::uint32_t kProgressRedrawInterval = 100;
+
+// Messages to the editor's own window, and its refresh timer.
+constexpr std::uintptr_t kRunFileDialog = 1;
+constexpr std::uintptr_t kStartRefreshTimer = 2;
+constexpr std::uintptr_t kRefreshTimer = 0x5654;
+constexpr std::uint32_t kRefreshInterval = 30;
+// Ticks without news before the timer stops; reports during playback come about every 90 ms,
+// so the timer keeps running through it instead of being started again each time.
+constexpr std::int32_t kQuietTicksBeforeStop = 5;
 
 enum BitmapId : std::int32_t {
   kTimeBack = 110,
@@ -66,13 +77,22 @@ bool hasMpegExtension(const char* path) {
 }  // namespace
 
 PlayerEditor::PlayerEditor(PlayerEffect& owner)
-    : GuiEditor(&owner), player(owner), overviewBitmap(new OverviewBitmap) {
+    : GuiEditor(&owner),
+      player(owner),
+      overviewImage(std::make_shared<std::array<unsigned char, kOverviewBytes>>()),
+      overviewBitmap(new OverviewBitmap) {
   editorRect = EditorRect{0, 0, 84, 256};
   overviewBitmap->setKeyColor(kYellow);
   takePlayerState();
 }
 
-PlayerEditor::~PlayerEditor() { close(); }
+PlayerEditor::~PlayerEditor() {
+  // The dialog's return path must not come back into this editor.
+  if (dialog) {
+    dialog->editorGone = true;
+  }
+  close();
+}
 
 PlayerEditorHandle PlayerEditor::create(PlayerEffect& player) {
   return makePlayerEditorHandle(std::make_unique<PlayerEditor>(player));
@@ -159,6 +179,9 @@ std::int32_t PlayerEditor::open(void* parent) {
     }
   }
   editorOpen.store(true);
+  appliedValues.fill(std::numeric_limits<float>::quiet_NaN());  // new controls: all news
+  refreshWindow.store(frame->getWindow());
+  overviewChanged.store(true);
 
   // The controls start from the player's real state, not from fixed values: an editor reopened
   // during playback must show a playing button.
@@ -178,6 +201,11 @@ void PlayerEditor::close() {
     return;
   }
   editorOpen.store(false);
+  refreshWindow.store(nullptr);
+  stopRefreshTimer();
+  dialogRequested = false;
+  // A message being handled (the dialog's) may hold the frame beyond this release.
+  frame->forgetEditor();
   frame.reset();
   loopToggle = playToggle = nullptr;
   fileNameDisplay = elapsedDisplay = totalDisplay = bitRateDisplay = modeDisplay = nullptr;
@@ -210,20 +238,88 @@ void PlayerEditor::idle() {
 
 void PlayerEditor::refresh() {
   // Off the GUI thread, while closed or inside the host's idle request, the GUI thread's next
-  // idle does it.
+  // idle or refresh tick does it.
   if (!editorOpen.load() || !frame || !onGuiThread() || isInHostIdle()) {
-    refreshPending.store(true);
+    markChanged();
     return;
   }
   applyStateToControls();
   frame->refreshDirty();
 }
 
+void PlayerEditor::markChanged() {
+  refreshPending.store(true);
+  if (refreshTimerWanted.exchange(true)) {
+    return;  // running, or its start is on the way
+  }
+  // The timer belongs to the window's thread: whoever reports asks that thread to start it.
+  void* window = refreshWindow.load();
+  if (window == nullptr || !Frame::postEditorMessage(static_cast<HWND>(window), kStartRefreshTimer)) {
+    refreshTimerWanted.store(false);  // closed: open() refreshes anyway
+  }
+}
+
+void PlayerEditor::startRefreshTimer() {
+  quietTicks = 0;
+  if (!frame || !frame->startTimer(kRefreshTimer, kRefreshInterval)) {
+    refreshTimerWanted.store(false);
+  }
+}
+
+void PlayerEditor::stopRefreshTimer() {
+  if (frame) {
+    frame->stopTimer(kRefreshTimer);
+  }
+  quietTicks = 0;
+  refreshTimerWanted.store(false);
+}
+
+void PlayerEditor::editorMessage(std::uintptr_t what) {
+  if (what == kStartRefreshTimer) {
+    startRefreshTimer();
+  } else if (what == kRunFileDialog) {
+    runFileDialog();
+  }
+}
+
+void PlayerEditor::timerFired(std::uintptr_t id) {
+  if (id != kRefreshTimer) {
+    return;
+  }
+  if (refreshPending.exchange(false) || refreshRequested != 0) {
+    quietTicks = 0;
+    refreshRequested = 0;
+    refresh();
+    return;
+  }
+  if (++quietTicks < kQuietTicksBeforeStop) {
+    return;
+  }
+  stopRefreshTimer();
+  // A report between the last look and the stop must not wait for the next one.
+  if (refreshPending.load()) {
+    markChanged();
+  }
+}
+
+void PlayerEditor::syncControlsForPaint() {
+  if (editorOpen.load() && frame && onGuiThread()) {
+    applyStateToControls();
+  }
+}
+
 void PlayerEditor::applyStateToControls() {
-  playToggle->setValue(value(kPlayTag).load());
-  loopToggle->setValue(value(kLoopTag).load());
-  positionSlider->setValue(value(kPositionTag).load());
-  pitchSlider->setValue(value(kPitchTag).load());
+  // Only news: a control the user is changing right now (a toggle idles before it tells its
+  // listener) keeps its new value until its change reaches the shared state.
+  Control* const tagged[] = {playToggle, loopToggle, positionSlider, pitchSlider};
+  for (std::int32_t tag = kPlayTag; tag <= kPitchTag; ++tag) {
+    const auto slot = static_cast<std::size_t>(tag - kFirstParameterTag);
+    const float shared = value(tag).load();
+    if (std::memcmp(&shared, &appliedValues[slot], sizeof shared) != 0) {
+      tagged[slot]->setValue(shared);
+      appliedValues[slot] = shared;
+    }
+  }
   char text[kDisplayTextCapacity];
   formatElapsedTime(text, elapsedSeconds.load());
   elapsedDisplay->setText(text);
@@ -240,7 +336,23 @@ void PlayerEditor::applyStateToControls() {
   }
   fileNameDisplay->setText(text);
   if (overviewChanged.exchange(false)) {
+    if (unsigned char* shown = overviewBitmap->bits()) {
+      GdiFlush();  // no drawing from the section may still be pending while it changes
+      std::memcpy(shown, overviewImage->data(), overviewImage->size());
+    }
     positionSlider->setNeedsRedraw(true);
+  }
+}
+
+std::int32_t PlayerEditor::parameterIndexOfTag(std::int32_t tag) {
+  switch (tag) {
+    case kPlayTag: return 0;
+    case kLoopTag: return 1;
+    case kPositionTag:
+    case kToStartTag: return 2;
+    case kPitchTag:
+    case kPitchResetTag: return 3;
+    default: return -1;  // the open button edits no parameter
   }
 }
 
@@ -251,13 +363,13 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
   const std::int32_t tag = control->getTag();
   switch (tag) {
     case kOpenTag: {
-      if (control->getValue() == 0.0f) {
+      // Run once the press is over, from the window's own message, so that neither the button
+      // nor the frame is inside a call when the dialog returns. A second press meanwhile does
+      // nothing.
+      if (control->getValue() == 0.0f || dialogRequested || dialog || !frame) {
         break;
       }
-      char path[kChosenPathCapacity];
-      if (chooseFile(path)) {
-        loadChosenFile(path);
-      }
+      dialogRequested = Frame::postEditorMessage(frame->getWindow(), kRunFileDialog);
       break;
     }
     case kToStartTag:
@@ -286,6 +398,30 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
   }
   if (context != nullptr && editorOpen.load()) {
     control->redrawIfNeeded(*context);
+  } else if (context == nullptr) {
+    markChanged();  // a key moved the control: drawn at the next refresh
+  }
+}
+
+void PlayerEditor::runFileDialog() {
+  dialogRequested = false;
+  if (dialog || !frame) {
+    return;
+  }
+  auto watch = std::make_shared<DialogWatch>();
+  dialog = watch;
+  ModuleHold library;
+  HWND owner = GetAncestor(static_cast<HWND>(parentWindow), GA_ROOT);
+  char path[kChosenPathCapacity];
+  const bool chosen = chooseFile(path, owner);
+  if (watch->editorGone) {
+    // The effect was closed meanwhile: no member may be touched, nothing is loaded.
+    library.keepLoaded();
+    return;
+  }
+  dialog.reset();
+  if (chosen) {
+    loadChosenFile(path);
   }
 }
 
@@ -338,14 +474,22 @@ void PlayerEditor::loadChosenFile(const char* path) {
   }
 }
 
-bool PlayerEditor::loadDroppedFiles(const char* const* paths, std::int32_t count) {
+const char* PlayerEditor::findLoadableFile(const char* const* paths, std::int32_t count) {
   for (std::int32_t i = 0; i < count; ++i) {
     if (paths[i] != nullptr && hasMpegExtension(paths[i])) {
-      loadChosenFile(paths[i]);
-      return true;
+      return paths[i];
     }
   }
-  return false;
+  return nullptr;
+}
+
+bool PlayerEditor::loadDroppedFiles(const char* const* paths, std::int32_t count) {
+  const char* path = findLoadableFile(paths, count);
+  if (path == nullptr) {
+    return false;
+  }
+  loadChosenFile(path);
+  return true;
 }
 
 void PlayerEditor::showFileName(const char* path) {
@@ -354,12 +498,12 @@ void PlayerEditor::showFileName(const char* path) {
     loadRefused.store(false);
     formatFileName(fileNameText, path);
   }
-  refresh();
+  markChanged();
 }
 
 void PlayerEditor::showPlaying(bool playing) {
   value(kPlayTag).store(playing ? 1.0f : 0.0f);
-  refreshPending.store(true);
+  markChanged();
 }
 
 void PlayerEditor::showNotFound() {
@@ -368,7 +512,7 @@ void PlayerEditor::showNotFound() {
     loadRefused.store(true);
     std::snprintf(fileNameText, sizeof fileNameText, "%s", "Not Found");
   }
-  refreshPending.store(true);
+  markChanged();
 }
 
 void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo) {
@@ -385,7 +529,7 @@ void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo)
 void PlayerEditor::showPosition(float fraction, std::int32_t seconds) {
   value(kPositionTag).store(fraction);
   elapsedSeconds.store(seconds);
-  refreshPending.store(true);
+  markChanged();
 }
 
 void PlayerEditor::showLoadingProgress() {
@@ -401,6 +545,8 @@ void PlayerEditor::showLoadingProgress() {
   }
 }
 
-unsigned char* PlayerEditor::overviewBits() { return overviewBitmap->bits(); }
+unsigned char* PlayerEditor::overviewBits() { return overviewImage->data(); }
+
+std::shared_ptr<const void> PlayerEditor::overviewOwner() { return overviewImage; }
 
 }  // namespace vintrove

@@ -5,13 +5,20 @@
 // It is also the player's command channel. Commands (host automation, MIDI keys) and reports
 // (position, playing, file info, progress) may come from any thread and, open or closed, only
 // change the editor's shared state and act on the player; the GUI thread alone moves that state
-// into the controls and draws, at its next idle. So no report draws off the GUI thread or
-// touches a control that close() is destroying.
+// into the controls and draws, at its next idle or at a refresh timer of the editor's window
+// that runs while something changed (so displays move in hosts that send no idle). So no
+// report draws off the GUI thread or touches a control that close() is destroying.
+//
+// The open-file dialog runs from a message posted to the editor's window, not inside the open
+// button's press, and is owned by the host's top-level window. The host may close the editor
+// or the whole effect from inside the dialog's message loop: the dialog's return path then
+// touches nothing of the editor and keeps the library loaded (ModuleHold).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "editor/display_texts.h"
 #include "editor/file_dialog.h"
@@ -20,6 +27,7 @@
 #include "gui/gui_editor.h"
 #include "gui/retained.h"
 #include "platform/lock.h"
+#include "player/overview.h"
 #include "player/player_editor_port.h"
 
 namespace vintrove {
@@ -45,6 +53,9 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void refresh() override;
 
   void controlChanged(DrawContext* context, Control* control) override;
+  std::int32_t parameterIndexOfTag(std::int32_t tag) override;
+  void editorMessage(std::uintptr_t what) override;
+  void timerFired(std::uintptr_t id) override;
 
   void command(std::int32_t tag, float value) override;
   void showPlaying(bool playing) override;
@@ -54,11 +65,17 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override;
   unsigned char* overviewBits() override;
+  std::shared_ptr<const void> overviewOwner() override;
 
   // Loads the first .mp1, .mp2 or .mp3 file of a drop; false when there is none.
   bool loadDroppedFiles(const char* const* paths, std::int32_t count);
+  // The first .mp1, .mp2 or .mp3 path of a drop, or null.
+  static const char* findLoadableFile(const char* const* paths, std::int32_t count);
 
   bool isEditorOpen() const { return editorOpen.load(); }
+  bool isFileDialogUp() const { return dialog != nullptr; }
+  // Brings the controls up to the shared state before the frame paints (GUI thread).
+  void syncControlsForPaint();
   // The value the editor holds for control tag 4 to 7, open or closed.
   float controlValue(std::int32_t tag) const;
 
@@ -66,6 +83,11 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // The tagged controls' values from the player's parameters.
   void takePlayerState();
   void loadChosenFile(const char* path);
+  void runFileDialog();
+  // Something the displays show changed (any thread): the GUI thread refreshes soon.
+  void markChanged();
+  void startRefreshTimer();
+  void stopRefreshTimer();
   // What a change of the tagged control does to the player, from the shared state.
   void react(std::int32_t tag);
   // Copies the shared state into the controls (GUI thread, editor open).
@@ -106,7 +128,10 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   };
   Bitmaps bitmaps;
 
-  // The overview lives as long as the editor: the loader paints into it open or closed.
+  // The loader paints into overviewImage, open or closed; the refresh copies it into the
+  // bitmap the position slider draws (GUI thread). The loader shares the image's ownership, so
+  // a decoding thread that outlives the editor still draws into live memory.
+  std::shared_ptr<std::array<unsigned char, kOverviewBytes>> overviewImage;
   Retained<OverviewBitmap> overviewBitmap;
   std::atomic<bool> editorOpen{false};
   std::atomic<unsigned long> guiThread{0};
@@ -121,6 +146,10 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   std::atomic<bool> stereo{false};
   std::atomic<bool> overviewChanged{false};
   std::atomic<bool> refreshPending{false};
+  // The refresh timer runs, or its start has been posted to refreshWindow (the open frame's).
+  std::atomic<bool> refreshTimerWanted{false};
+  std::atomic<void*> refreshWindow{nullptr};
+  std::int32_t quietTicks = 0;
   std::atomic<std::uint32_t> lastProgressRedraw{0};
   std::atomic<bool> progressStarted{false};
 
@@ -128,7 +157,16 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // reports them from any thread.
   platform::Lock fileNameLock;
   char fileNameText[kDisplayTextCapacity] = "";
+  // The shared values last put into the tagged controls (4 to 7).
+  std::array<float, 4> appliedValues{};
   std::atomic<bool> loadRefused{false};
+  // GUI thread only: the dialog has been asked for (posted) or is up; what its return path
+  // checks to learn that the editor has gone meanwhile.
+  struct DialogWatch {
+    bool editorGone = false;
+  };
+  bool dialogRequested = false;
+  std::shared_ptr<DialogWatch> dialog;
 };
 
 }  // namespace vintrove

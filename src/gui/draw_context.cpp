@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/wide_text.h"
+
 namespace vintrove {
 
 namespace {
@@ -15,6 +17,12 @@ RECT shifted(const Rect& rect, Point offset) {
 bool isDown(int virtualKey) {
   return (static_cast<unsigned short>(GetAsyncKeyState(virtualKey)) & 0x8000U) != 0;
 }
+
+// Texts of the views hold at most 255 bytes of UTF-8, never more UTF-16 units than bytes.
+constexpr std::size_t kWideTextCapacity = 1024;
+
+// GetAsyncKeyState reads the physical buttons; the user's swap setting says which is primary.
+bool buttonsSwapped() { return GetSystemMetrics(SM_SWAPBUTTON) != 0; }
 
 }  // namespace
 
@@ -178,19 +186,26 @@ void DrawContext::drawText(const char* text, const Rect& rect, bool opaque, std:
   } else {
     box.left += 1;  // keeps left-aligned text off the edge
   }
-  DrawTextA(deviceContext, text, -1, &box, format);
+  wchar_t wide[kWideTextCapacity];
+  if (platform::utf8ToWide(text, wide, kWideTextCapacity)) {
+    DrawTextW(deviceContext, wide, -1, &box, format);
+  } else {
+    // Not UTF-8 (or too long): shown byte for byte rather than not at all.
+    DrawTextA(deviceContext, text, -1, &box, format);
+  }
   SetBkMode(deviceContext, TRANSPARENT);
 }
 
 std::int32_t DrawContext::getButtonState() const {
   std::int32_t state = 0;
-  if (isDown(VK_LBUTTON)) {
+  const bool swapped = buttonsSwapped();
+  if (isDown(swapped ? VK_RBUTTON : VK_LBUTTON)) {
     state |= kLeftButton;
   }
   if (isDown(VK_MBUTTON)) {
     state |= kMiddleButton;
   }
-  if (isDown(VK_RBUTTON)) {
+  if (isDown(swapped ? VK_LBUTTON : VK_RBUTTON)) {
     state |= kRightButton;
   }
   if (isDown(VK_SHIFT)) {

@@ -14,7 +14,8 @@ namespace vintrove {
 
 class Frame;
 
-// Bits of getButtonState().
+// Bits of getButtonState(). The "left" button is the primary one and "right" the secondary,
+// whichever physical buttons the user's swap setting makes them.
 enum ButtonState : std::int32_t {
   kLeftButton = 1,
   kMiddleButton = 2,

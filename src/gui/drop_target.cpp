@@ -9,6 +9,7 @@
 
 #include "gui/frame.h"
 #include "gui/view.h"
+#include "platform/wide_text.h"
 
 namespace vintrove {
 
@@ -55,6 +56,75 @@ bool holdsGlobalMemory(const STGMEDIUM& medium) {
   return medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr;
 }
 
+using PathList = std::vector<std::array<char, kPathCapacity>>;
+
+// The dropped paths as UTF-8, shortcuts replaced by their targets; unreadable ones left out.
+PathList readPaths(HDROP drop) {
+  PathList paths;
+  const UINT fileCount = DragQueryFileW(drop, kFileCountQuery, nullptr, 0);
+  for (UINT file = 0; file < fileCount && file < static_cast<UINT>(INT32_MAX); ++file) {
+    // A path cut to the buffer would name another file: it counts as unreadable.
+    const UINT length = DragQueryFileW(drop, file, nullptr, 0);
+    if (length == 0 || length >= kPathCapacity) {
+      continue;
+    }
+    std::array<wchar_t, kPathCapacity> wide{};
+    std::array<char, kPathCapacity> path{};
+    if (DragQueryFileW(drop, file, wide.data(), kPathCapacity) == 0 ||
+        !platform::wideToUtf8(wide.data(), path.data(), kPathCapacity)) {
+      continue;
+    }
+    resolveShortcut(path.data(), kPathCapacity);
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+std::vector<const char*> itemsOf(const PathList& paths) {
+  std::vector<const char*> items;
+  items.reserve(paths.size());
+  for (const auto& path : paths) {
+    items.push_back(path.data());
+  }
+  return items;
+}
+
+// Fetches the dragged data in one format as global memory and hands the handle to use; false
+// without such data. The medium is given back after use.
+template <class Use>
+bool withGlobalData(IDataObject& data, CLIPFORMAT format, Use use) {
+  FORMATETC wanted = formatOf(format);
+  STGMEDIUM filled{};
+  if (FAILED(data.GetData(&wanted, &filled))) {
+    return false;
+  }
+  MediumOwner medium(filled);
+  return holdsGlobalMemory(medium.get()) && use(medium.get().hGlobal);
+}
+
+// Whether the frame would take the file list of the dragged data.
+bool frameTakesFiles(Frame& frame, IDataObject& data) {
+  return withGlobalData(data, CF_HDROP, [&frame](HGLOBAL memory) {
+    const PathList paths = readPaths(static_cast<HDROP>(memory));
+    const std::vector<const char*> items = itemsOf(paths);
+    return !items.empty() &&
+           frame.acceptsDrop(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles);
+  });
+}
+
+// Whether the frame would take the text of the dragged data.
+bool frameTakesText(Frame& frame, IDataObject& data) {
+  return withGlobalData(data, CF_TEXT, [&frame](HGLOBAL memory) {
+    const GlobalLockGuard lock(memory);
+    const SIZE_T size = GlobalSize(memory);
+    if (lock.text() == nullptr || size == 0 || size > static_cast<SIZE_T>(INT32_MAX)) {
+      return false;
+    }
+    const char* const items[1] = {lock.text()};
+    return frame.acceptsDrop(items, static_cast<std::int32_t>(size), kDropText);
+  });
+}
+
 }  // namespace
 
 DropTarget::DropTarget(Frame* owner) : frame(owner) {}
@@ -90,45 +160,50 @@ ULONG STDMETHODCALLTYPE DropTarget::Release() {
 HRESULT STDMETHODCALLTYPE DropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point,
                                                 DWORD* effect) {
   acceptable = false;
-  if (data != nullptr) {
-    FORMATETC text = formatOf(CF_TEXT);
-    FORMATETC files = formatOf(CF_HDROP);
-    acceptable = data->QueryGetData(&text) == S_OK || data->QueryGetData(&files) == S_OK;
+  filesAcceptable = false;
+  if (data != nullptr && frame != nullptr) {
+    try {
+      // The plug-in only ever reads what is dropped: what it takes is a copy, never a move.
+      filesAcceptable = frameTakesFiles(*frame, *data);
+      acceptable = filesAcceptable || frameTakesText(*frame, *data);
+    } catch (...) {
+      acceptable = filesAcceptable = false;
+    }
   }
   return DragOver(keyState, point, effect);
 }
 
-HRESULT STDMETHODCALLTYPE DropTarget::DragOver(DWORD keyState, POINTL, DWORD* effect) {
+HRESULT STDMETHODCALLTYPE DropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
   if (effect != nullptr) {
-    if (!acceptable) {
-      *effect = DROPEFFECT_NONE;
-    } else {
-      *effect = (keyState & MK_CONTROL) != 0 ? DROPEFFECT_COPY : DROPEFFECT_MOVE;
-    }
+    *effect = acceptable ? DROPEFFECT_COPY : DROPEFFECT_NONE;
   }
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DropTarget::DragLeave() { return S_OK; }
 
-// OLE's point is not used: the views get the cursor position in frame coordinates.
-HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
+// OLE's point is not used: the views get the cursor position in frame coordinates. The effect
+// answered is copy when a view took the drop and none otherwise.
+HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+  bool taken = false;
   if (data != nullptr && frame != nullptr) {
     try {
+      // Files the frame takes (as DragEnter found) go before a text it would not.
+      const bool filesFirst = filesAcceptable;
       FORMATETC text = formatOf(CF_TEXT);
+      FORMATETC files = formatOf(CF_HDROP);
       STGMEDIUM filled{};
-      if (SUCCEEDED(data->GetData(&text, &filled))) {
+      if (!filesFirst && SUCCEEDED(data->GetData(&text, &filled))) {
         MediumOwner medium(filled);
         if (holdsGlobalMemory(medium.get())) {
-          dropText(medium.get());
+          taken = dropText(medium.get());
         }
       } else {
-        FORMATETC files = formatOf(CF_HDROP);
         filled = STGMEDIUM{};
         if (SUCCEEDED(data->GetData(&files, &filled))) {
           MediumOwner medium(filled);
           if (holdsGlobalMemory(medium.get())) {
-            dropFiles(medium.get());
+            taken = dropFiles(medium.get());
           }
         }
       }
@@ -136,15 +211,18 @@ HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWO
       // Nothing may unwind into the drag source's loop; the medium is already given back.
     }
   }
+  if (effect != nullptr) {
+    *effect = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  }
   DragLeave();
   return S_OK;
 }
 
-void DropTarget::dropText(STGMEDIUM& medium) {
+bool DropTarget::dropText(STGMEDIUM& medium) {
   const GlobalLockGuard lock(medium.hGlobal);
   const SIZE_T size = GlobalSize(medium.hGlobal);
   if (lock.text() == nullptr || size == 0) {
-    return;
+    return false;
   }
   // The whole block, which may run past the text's terminator.
   constexpr SIZE_T largest = static_cast<SIZE_T>(std::numeric_limits<std::int32_t>::max());
@@ -152,38 +230,19 @@ void DropTarget::dropText(STGMEDIUM& medium) {
   Point where;
   frame->getMousePosition(where);
   const char* const items[1] = {lock.text()};
-  frame->dropItems(items, count, kDropText, where);
+  return frame->dropItems(items, count, kDropText, where);
 }
 
-void DropTarget::dropFiles(STGMEDIUM& medium) {
+bool DropTarget::dropFiles(STGMEDIUM& medium) {
   const auto drop = static_cast<HDROP>(medium.hGlobal);
-  const auto fileCount = static_cast<std::int32_t>(DragQueryFileA(drop, kFileCountQuery, nullptr, 0));
-  if (fileCount <= 0) {
-    return;
+  if (DragQueryFileW(drop, kFileCountQuery, nullptr, 0) == 0) {
+    return false;
   }
-  std::vector<std::array<char, kPathCapacity>> paths;
-  for (std::int32_t index = 0; index < fileCount; ++index) {
-    const auto file = static_cast<UINT>(index);
-    // A path cut to the buffer would name another file: it counts as unreadable.
-    const UINT length = DragQueryFileA(drop, file, nullptr, 0);
-    if (length == 0 || length >= kPathCapacity) {
-      continue;
-    }
-    std::array<char, kPathCapacity> path{};
-    if (DragQueryFileA(drop, file, path.data(), kPathCapacity) == 0) {
-      continue;
-    }
-    resolveShortcut(path.data(), kPathCapacity);
-    paths.push_back(path);
-  }
-  std::vector<const char*> items;
-  items.reserve(paths.size());
-  for (const auto& path : paths) {
-    items.push_back(path.data());
-  }
+  const PathList paths = readPaths(drop);
+  const std::vector<const char*> items = itemsOf(paths);
   Point where;
   frame->getMousePosition(where);
-  frame->dropItems(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles, where);
+  return frame->dropItems(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles, where);
 }
 
 }  // namespace vintrove

@@ -1,6 +1,7 @@
-// The frame window's OLE drop target: answers the drag feedback and turns a drop into the
-// frame's dropItems, as one text or as a list of paths in which shortcuts (.lnk) are replaced
-// by their targets. OLE owns it through its reference count once the frame registered it.
+// The frame window's OLE drop target: answers the drag feedback (copy for what the frame would
+// take, none otherwise: the plug-in never moves anything) and turns a drop into the frame's
+// dropItems, as one text or as a list of UTF-8 paths in which shortcuts (.lnk) are replaced by
+// their targets. OLE owns it through its reference count once the frame registered it.
 #pragma once
 
 #include <ole2.h>
@@ -31,16 +32,18 @@ class DropTarget : public IDropTarget {
 
  private:
   virtual ~DropTarget();
-  void dropText(STGMEDIUM& medium);
-  void dropFiles(STGMEDIUM& medium);
+  bool dropText(STGMEDIUM& medium);
+  bool dropFiles(STGMEDIUM& medium);
 
   std::int32_t referenceCount = 0;
   bool acceptable = false;
+  bool filesAcceptable = false;
   Frame* frame;
 };
 
-// Replaces a path ending in ".lnk" (any case) by the target of that shortcut, in place, in a
-// buffer of capacity bytes (1024 for dropped paths). Answers true when the target was written.
+// Replaces a UTF-8 path ending in ".lnk" (any case) by the long path of that shortcut's target,
+// in place, in a buffer of capacity bytes (1024 for dropped paths). Answers true when the
+// target was written.
 bool resolveShortcut(char* path, std::int32_t capacity);
 
 }  // namespace vintrove

@@ -71,6 +71,9 @@ void Frame::drawArea(DrawContext& context, const Rect& area) {
 }
 
 void Frame::mouseDown(DrawContext& context, Point where) {
+  if (editorForgotten) {
+    return;
+  }
   if (focus != nullptr) {
     View* lost = std::exchange(focus, nullptr);
     lost->focusLost(nullptr);
@@ -134,8 +137,8 @@ std::int32_t Frame::keyUp(KeyCode& key) {
 
 bool Frame::dropItems(const char* const* items, std::int32_t count, std::int32_t kind,
                       Point where) {
-  // A drop must not land while a text is being edited.
-  if (focus != nullptr) {
+  // A drop must not land while a text is being edited, nor in an editor that has gone.
+  if (focus != nullptr || editorForgotten) {
     return false;
   }
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
@@ -148,7 +151,14 @@ bool Frame::dropItems(const char* const* items, std::int32_t count, std::int32_t
   return false;
 }
 
+bool Frame::acceptsDrop(const char* const*, std::int32_t, std::int32_t) { return false; }
+
 GuiEditor* Frame::getOwnerEditor() const { return editor; }
+
+void Frame::forgetEditor() {
+  editorForgotten = true;
+  editor = nullptr;
+}
 
 bool Frame::addChild(View* view) {
   if (view == nullptr) {
@@ -240,13 +250,19 @@ void Frame::setFocus(View* view) {
 
 void Frame::beginParameterEdit(std::int32_t tag) {
   if (editor != nullptr && editor->getExtendedEffect() != nullptr) {
-    editor->getExtendedEffect()->beginEdit(tag);
+    const std::int32_t index = editor->parameterIndexOfTag(tag);
+    if (index >= 0) {
+      editor->getExtendedEffect()->beginEdit(index);
+    }
   }
 }
 
 void Frame::endParameterEdit(std::int32_t tag) {
   if (editor != nullptr && editor->getExtendedEffect() != nullptr) {
-    editor->getExtendedEffect()->endEdit(tag);
+    const std::int32_t index = editor->parameterIndexOfTag(tag);
+    if (index >= 0) {
+      editor->getExtendedEffect()->endEdit(index);
+    }
   }
 }
 

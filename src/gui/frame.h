@@ -30,6 +30,9 @@ enum CursorShape : std::int32_t {
 
 class Frame : public View {
  public:
+  // Posted to the frame's window by postEditorMessage; wParam is the editor's own code.
+  static constexpr UINT kEditorMessage = WM_APP + 0x5654;
+
   // Builds the window at once when parentWindow is not null.
   Frame(const Rect& bounds, HWND parentWindow, GuiEditor* editor);
 
@@ -41,6 +44,9 @@ class Frame : public View {
   std::int32_t keyUp(KeyCode& key) override;
   bool dropItems(const char* const* items, std::int32_t count, std::int32_t kind,
                  Point where) override;
+  // Whether a drop of these items would be taken, asked while they are dragged over the
+  // window. No view of the base frame takes one.
+  virtual bool acceptsDrop(const char* const* items, std::int32_t count, std::int32_t kind);
   bool wheelTurned(DrawContext* context, Point where, float distance) override;
   GuiEditor* getOwnerEditor() const override;
 
@@ -68,6 +74,16 @@ class Frame : public View {
   void setCursorShape(std::int32_t kind);
   bool enableDropTarget(bool flag);
   bool buildWindow(HWND parent);
+
+  // The editor is closing while something still holds the frame (a message being handled):
+  // from now on nothing reaches the editor, its effect or the views' listeners.
+  void forgetEditor();
+  bool isEditorForgotten() const { return editorForgotten; }
+  // From any thread: the editor's editorMessage(what) runs on the window's thread.
+  static bool postEditorMessage(HWND window, std::uintptr_t what);
+  // GUI thread: a timer of the frame's window that calls the editor's timerFired(id).
+  bool startTimer(std::uintptr_t id, std::uint32_t milliseconds);
+  void stopTimer(std::uintptr_t id);
 
   HWND getWindow() const { return window; }
   HWND getParentWindow() const { return parentWindow; }
@@ -101,6 +117,7 @@ class Frame : public View {
   bool firstPaintPending = true;
   bool windowAlive = true;
   bool dropTargetRegistered = false;
+  bool editorForgotten = false;
   HWND window = nullptr;
   HMODULE imageLibrary = nullptr;
   HCURSOR savedCursor = nullptr;

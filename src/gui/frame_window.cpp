@@ -10,6 +10,7 @@
 #include "gui/draw_context.h"
 #include "gui/drop_target.h"
 #include "gui/frame.h"
+#include "gui/gui_editor.h"
 #include "gui/native_edit_colors.h"
 #include "host/module_handle.h"
 
@@ -126,6 +127,21 @@ bool Frame::enableDropTarget(bool flag) {
   RevokeDragDrop(window);
   dropTargetRegistered = false;
   return true;
+}
+
+bool Frame::postEditorMessage(HWND target, std::uintptr_t what) {
+  return target != nullptr && PostMessageA(target, kEditorMessage, what, 0) != FALSE;
+}
+
+bool Frame::startTimer(std::uintptr_t id, std::uint32_t milliseconds) {
+  return window != nullptr && windowAlive && !editorForgotten &&
+         SetTimer(window, id, milliseconds, nullptr) != 0;
+}
+
+void Frame::stopTimer(std::uintptr_t id) {
+  if (window != nullptr && windowAlive) {
+    KillTimer(window, id);
+  }
 }
 
 bool Frame::getMousePosition(Point& where) const {
@@ -260,6 +276,18 @@ LRESULT Frame::handleMessage(HWND target, UINT message, WPARAM wParam, LPARAM lP
       edit->editBrush().reset(CreateSolidBrush(nativeColor(edit->getBoxColor())));
       return reinterpret_cast<LRESULT>(edit->editBrush().get());
     }
+    case kEditorMessage:
+      if (editor != nullptr) {
+        editor->editorMessage(wParam);
+      }
+      return 0;
+    case WM_TIMER:
+      if (editor == nullptr) {
+        KillTimer(target, wParam);  // the editor that wanted it has gone
+      } else {
+        editor->timerFired(wParam);
+      }
+      return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {

@@ -117,6 +117,12 @@ void GuiEditor::pumpIdle() {
   }
 }
 
+std::int32_t GuiEditor::parameterIndexOfTag(std::int32_t tag) { return tag; }
+
+void GuiEditor::editorMessage(std::uintptr_t) {}
+
+void GuiEditor::timerFired(std::uintptr_t) {}
+
 void GuiEditor::sleep(std::uint32_t milliseconds) { clock->sleep(milliseconds); }
 
 std::uint32_t GuiEditor::getMilliseconds() { return clock->now(); }

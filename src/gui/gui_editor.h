@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "gui/geometry.h"
-#include "gui/ole_session.h"
 #include "gui/retained.h"
 #include "host/editor_base.h"
 
@@ -45,6 +44,13 @@ class GuiEditor : public EditorBase {
   virtual void parameterChanged(std::int32_t index, float value);
   virtual void redrawAll(const Rect* area);
   virtual void pumpIdle();
+  // The parameter a control's edit brackets at the host: the tag itself unless the derived
+  // editor maps it; a negative answer brackets nothing.
+  virtual std::int32_t parameterIndexOfTag(std::int32_t tag);
+  // A message posted to the frame's window (Frame::postEditorMessage) and a timer of that
+  // window (Frame::startTimer), both delivered on the GUI thread while the editor is open.
+  virtual void editorMessage(std::uintptr_t what);
+  virtual void timerFired(std::uintptr_t id);
 
   void sleep(std::uint32_t milliseconds);
   std::uint32_t getMilliseconds();
@@ -68,7 +74,6 @@ class GuiEditor : public EditorBase {
   IdleClock* clock;
   std::uint32_t nextIdleTime;
   bool inHostIdle = false;
-  OleSession ole;
 };
 
 }  // namespace vintrove

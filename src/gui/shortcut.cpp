@@ -7,6 +7,7 @@
 
 #include "gui/com_ptr.h"
 #include "gui/drop_target.h"
+#include "platform/wide_text.h"
 
 namespace vintrove {
 
@@ -33,17 +34,21 @@ bool endsInShortcutExtension(const char* path) {
   return true;
 }
 
-// The target's path, into a buffer one byte longer than the caller's: a target that fills it
-// did not fit the caller's buffer (GetPath cuts silently) and must not replace the path.
-bool targetPath(IShellLinkA& link, std::vector<char>& target, std::int32_t capacity) {
-  target.assign(static_cast<std::size_t>(capacity) + 1, '\0');
-  WIN32_FIND_DATAA findData{};
+// The target's long path (no 8.3 short names) as UTF-8; false when there is none or it does not
+// fit the caller's buffer (GetPath cuts silently, so a target that fills the wide buffer counts
+// as too long).
+bool targetPath(IShellLinkW& link, std::vector<char>& target, std::int32_t capacity) {
+  std::vector<wchar_t> wide(static_cast<std::size_t>(kWidePathCapacity) + 1, L'\0');
+  WIN32_FIND_DATAW findData{};
   // S_FALSE means the link has no path at all.
-  if (link.GetPath(target.data(), capacity + 1, &findData, SLGP_SHORTPATH) != S_OK) {
+  if (link.GetPath(wide.data(), kWidePathCapacity + 1, &findData, 0) != S_OK) {
     return false;
   }
-  const std::size_t length = strnlen(target.data(), target.size());
-  return length > 0 && length < static_cast<std::size_t>(capacity);
+  if (wcsnlen(wide.data(), wide.size()) >= static_cast<std::size_t>(kWidePathCapacity)) {
+    return false;
+  }
+  target.assign(static_cast<std::size_t>(capacity), '\0');
+  return platform::wideToUtf8(wide.data(), target.data(), target.size()) && target[0] != '\0';
 }
 
 }  // namespace
@@ -53,8 +58,8 @@ bool resolveShortcut(char* path, std::int32_t capacity) {
     return false;
   }
   try {
-    ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.receive()))) {
       return false;
     }
@@ -63,7 +68,7 @@ bool resolveShortcut(char* path, std::int32_t capacity) {
       return false;
     }
     WCHAR widePath[kWidePathCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, kWidePathCapacity) == 0) {
+    if (!platform::utf8ToWide(path, widePath, kWidePathCapacity)) {
       return false;
     }
     if (FAILED(file->Load(widePath, STGM_READ)) || FAILED(link->Resolve(nullptr, kResolveFlags))) {

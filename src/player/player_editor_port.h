@@ -39,6 +39,10 @@ class PlayerEditorPort {
   virtual void showLoadingProgress() = 0;
   // The 248 x 16 overview image the loader paints into; may be null.
   virtual unsigned char* overviewBits() = 0;
+  // What keeps that image's memory alive; the loader holds it for as long as it may draw, so
+  // the image outlives a decoding thread that outlives the editor. Null: the image lives as
+  // long as the port.
+  virtual std::shared_ptr<const void> overviewOwner() { return nullptr; }
 };
 
 // What an editor factory hands the player: the editor it attaches and the port it talks to,

@@ -206,7 +206,10 @@ void PlayerEffect::loadFile(const char* path) {
 }
 
 bool PlayerEffect::startLoading(const char* path) {
-  if (loader != nullptr) loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr);
+  if (loader != nullptr) {
+    loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr,
+                              port != nullptr ? port->overviewOwner() : nullptr);
+  }
   {
     std::lock_guard<platform::Lock> guard(recall.state);
     copyText(fileName, path, sizeof fileName);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "platform/file_mapping.h"
 #include "platform/lock.h"
@@ -81,7 +82,14 @@ class SampleLoader {
   const char* getPath() const { return path; }
 
   // The editor's overview image (248 x 16, 24-bit); set by the player before each start.
-  void setOverviewPixels(unsigned char* pixels) { overviewPixels.store(pixels); }
+  // imageOwner keeps the image's memory alive while this loader lives (a decoding thread that
+  // outlives the player frees the loader at its end); the previous owner is kept one load
+  // longer, for a drawing into the previous image still in progress.
+  void setOverviewPixels(unsigned char* pixels, std::shared_ptr<const void> imageOwner = nullptr) {
+    previousOverviewOwner = std::move(overviewOwner);
+    overviewOwner = std::move(imageOwner);
+    overviewPixels.store(pixels);
+  }
 
  protected:
   // Where the decoder writes frame `at` of a channel, with room set to the floats that follow
@@ -118,6 +126,8 @@ class SampleLoader {
   platform::Semaphore loadSlot{1, 3};
   std::atomic<bool> stopRequested{false};
   std::atomic<unsigned char*> overviewPixels{nullptr};
+  std::shared_ptr<const void> overviewOwner;
+  std::shared_ptr<const void> previousOverviewOwner;
 
   StoreGate readGate;    // keeps a store release from overlapping a read in progress
   StoreGate reportGate;  // keeps the owner's detachment from overlapping a report

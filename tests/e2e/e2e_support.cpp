@@ -42,6 +42,10 @@ bool PluginSession::waitUntilPlaying() {
 
 void PluginSession::clickAt(POINT where) { editorWindow->clickAt(where.x, where.y); }
 
+std::string dataFile(const char* name) {
+  return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name);
+}
+
 int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area) {
   int changed = 0;
   for (LONG y = area.top; y < area.bottom; ++y) {

@@ -13,6 +13,7 @@
 #include "editor_window.h"
 #include "effect_session.h"
 #include "plugin_library.h"
+#include "png_writer.h"
 #include "recording_host.h"
 #include "reference_decode.h"
 
@@ -33,6 +34,7 @@ class PluginSession {
 
   testhost::EffectSession& effect() { return *session; }
   testhost::EditorWindow& window() { return *editorWindow; }
+  testhost::RecordingHost& host() { return recordingHost; }
   float hostRate() const { return rate; }
 
   // Opens the editor again after closeEditor().
@@ -49,11 +51,14 @@ class PluginSession {
 
  private:
   testhost::PluginLibrary library;
-  testhost::RecordingHost host;
+  testhost::RecordingHost recordingHost;
   std::unique_ptr<testhost::EffectSession> session;
   std::unique_ptr<testhost::EditorWindow> editorWindow;
   float rate;
 };
+
+// A file of the test data folder.
+std::string dataFile(const char* name);
 
 // Pixels of an editor rectangle that differ between two pictures.
 int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area);

@@ -20,10 +20,6 @@ namespace {
 using testhost::RgbImage;
 using testhost::StereoBuffer;
 
-std::string dataFile(const char* name) {
-  return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name);
-}
-
 struct PlaybackCase {
   const char* file;
   float hostRate;

@@ -30,8 +30,6 @@ constexpr RECT kFileNameDisplay{4, 4, 196, 20};
 constexpr RECT kPlayAndLoop{44, 44, 80, 60};
 constexpr RECT kPitchSlider{4, 64, 232, 80};
 
-std::string dataFile(const char* name) { return std::string(VINTROVE_TEST_DATA_DIR).append("/").append(name); }
-
 bool contains(const Bytes& bytes, const std::string& text) {
   return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }

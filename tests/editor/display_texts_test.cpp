@@ -67,6 +67,22 @@ TEST(DisplayTexts, ALongFileNameIsCutToTheDisplaysCapacity) {
   EXPECT_EQ(std::string(text), std::string(kDisplayTextCapacity - 1, 'a'));
 }
 
+// Names are UTF-8: cut to the capacity, a character is kept whole or left out.
+TEST(DisplayTexts, ALongUtf8NameIsCutBetweenCharacters) {
+  std::string path("C:\\");
+  path.append("ab");
+  for (int i = 0; i < 200; ++i) path.append("\xd0\x96");  // Ж, two bytes each
+  path.append(".mp3");
+  char text[kDisplayTextCapacity];
+  formatFileName(text, path.c_str());
+  // 254 bytes: the 255th, the last that fits, is the first half of the next Ж.
+  std::string expected("ab");
+  for (int i = 0; i < 126; ++i) expected.append("\xd0\x96");
+  EXPECT_EQ(std::string(text), expected);
+  formatFileName(text, "C:\\music\\\xe2\x99\xaa tune.mp3");
+  EXPECT_STREQ(text, "\xe2\x99\xaa tune");
+}
+
 TEST(FileDialog, AMultipleSelectionBecomesTheFirstFileInItsFolder) {
   char path[kChosenPathCapacity] = {};
   const char selection[] = "C:\\music\0one.mp3\0two.mp3\0";

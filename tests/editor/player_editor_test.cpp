@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gui/controls/momentary_button.h"
 #include "gui/controls/slider.h"
@@ -14,7 +16,9 @@
 #include "gui/controls/toggle_button.h"
 #include "gui/frame.h"
 #include "gui_test_support.h"
+#include "layer1_writer.h"
 #include "player/player_effect.h"
+#include "temp_file.h"
 #include "test_data.h"
 
 namespace vintrove::test {
@@ -298,6 +302,33 @@ TEST_F(PlayerEditorTest, TheOverviewImageOutlivesTheWindow) {
   bits[0] = 0x5a;  // the loader may paint into it while the editor is closed
   openEditor();
   EXPECT_EQ(editor->overviewBits(), bits);
+}
+
+// A decoding thread may outlive its player (here it sits in the "file too big" box past the
+// 1000 ms the player waits): the overview image it draws into lives until that thread ends.
+TEST(PlayerEditorLifetime, TheOverviewImageOutlivesADecodingThreadThatOutlivesThePlayer) {
+  std::vector<unsigned char> bytes = writeLayer1(48000, 32, 1, 1200);
+  bytes.resize(9'000'000, 0);
+  TempFile huge(bytes, ".mp1");
+  auto player = std::make_unique<PlayerEffect>(nullptr, &PlayerEditor::create);
+  auto* editor = dynamic_cast<PlayerEditor*>(player->editorPort());
+  ASSERT_NE(editor, nullptr);
+  const std::weak_ptr<const void> image = editor->overviewOwner();
+  ASSERT_FALSE(image.expired());
+  player->loadFile(huge.path().c_str());
+  HWND box = nullptr;
+  for (int waited = 0; box == nullptr && waited < 5000; waited += 20) {
+    Sleep(20);
+    box = FindWindowA("#32770", "Vintrove");
+  }
+  ASSERT_NE(box, nullptr) << "no warning box";
+  player.reset();  // waits 1000 ms, then leaves the loader to its thread
+  EXPECT_FALSE(image.expired()) << "freed while the decoding thread still runs";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  for (int waited = 0; !image.expired() && waited < 3000; waited += 20) {
+    Sleep(20);
+  }
+  EXPECT_TRUE(image.expired()) << "kept after the decoding thread ended";
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ Bytes fileList(const std::vector<std::string>& paths, bool wide = false) {
   return block;
 }
 
-// Covers every point and refuses, as every view of the plug-in does; keeps what arrived.
+// Covers every point and refuses unless told to take drops; keeps what arrived.
 struct RecordingView : View {
   RecordingView() : View(Rect{0, 0, 3000, 3000}) {}
   bool dropItems(const char* const* items, std::int32_t count, std::int32_t kind,
@@ -154,13 +154,36 @@ struct RecordingView : View {
     } else {
       received.assign(items, items + count);
     }
-    return false;
+    return takes;
   }
+  bool takes = false;
   int drops = 0;
   std::int32_t receivedKind = -1;
   std::int32_t receivedCount = -1;
   Point where;
   std::vector<std::string> received;
+};
+
+// Would take a file list whose first path ends in ".mp3", or (when told) any text; keeps what
+// it was asked about.
+class ChoosyFrame final : public Frame {
+ public:
+  ChoosyFrame() : Frame(Rect{0, 0, 3000, 3000}, nullptr, nullptr) {}
+  bool acceptsDrop(const char* const* items, std::int32_t count, std::int32_t kind) override {
+    if (kind == kDropText) {
+      // The text's block need not end in a terminator; count is its size.
+      asked.assign(1, std::string(items[0], strnlen(items[0], static_cast<std::size_t>(count))));
+      return takesText;
+    }
+    asked.assign(items, items + count);
+    const std::string first = count > 0 ? items[0] : "";
+    return first.size() > 4 && first.compare(first.size() - 4, 4, ".mp3") == 0;
+  }
+  bool takesText = false;
+  std::vector<std::string> asked;
+
+ private:
+  ~ChoosyFrame() override = default;
 };
 
 class DropTargetTest : public ::testing::Test {
@@ -183,34 +206,105 @@ class DropTargetTest : public ::testing::Test {
     EXPECT_EQ(target_->DragOver(keys, POINTL{20, 20}, &effect), S_OK);
     return effect;
   }
-  void drop(TestData& data) {
-    DWORD effect = DROPEFFECT_LINK;
+  // The effect Drop answers.
+  DWORD drop(TestData& data) {
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
     EXPECT_EQ(target_->Drop(&data, 0, POINTL{7, 9}, &effect), S_OK);
-    EXPECT_EQ(effect, DWORD{DROPEFFECT_LINK});
+    return effect;
   }
 
   OleSession ole_;
-  Retained<Frame> frame_{new Frame(Rect{0, 0, 3000, 3000}, nullptr, nullptr)};
+  Retained<ChoosyFrame> frame_{new ChoosyFrame};
   RecordingView* recorder_ = new RecordingView;
   ComPtr<IDropTarget> target_;
   const Bytes words_{'w', 'o', 'r', 'd', 's'};
   const Bytes oneFile_ = fileList({"C:\\song.mp3"});
 };
 
-TEST_F(DropTargetTest, TextOrFilesShowMoveAndCopyWhileControlIsHeld) {
-  TestData text, files;
+// The plug-in only reads what is dropped: a drag it would take shows copy whatever keys are
+// held, never move; one it would not take shows no effect.
+TEST_F(DropTargetTest, ATakenDragShowsCopyAndNeverMoveAndAnotherShowsNone) {
+  const Bytes song = fileList({"C:\\music\\song.mp3"});
+  const Bytes picture = fileList({"C:\\music\\cover.jpg"});
+  TestData songs, pictures, text;
+  songs.files = &song;
+  pictures.files = &picture;
   text.text = &words_;
-  files.files = &oneFile_;
-  for (TestData* data : {&text, &files}) {
-    EXPECT_EQ(enter(data, MK_LBUTTON), DWORD{DROPEFFECT_MOVE});
-    EXPECT_EQ(enter(data, MK_CONTROL), DWORD{DROPEFFECT_COPY});
-    EXPECT_EQ(over(MK_LBUTTON | MK_SHIFT), DWORD{DROPEFFECT_MOVE});
-    EXPECT_EQ(over(MK_LBUTTON | MK_CONTROL), DWORD{DROPEFFECT_COPY});
-    // Acceptance lasts until the next drag enters.
-    EXPECT_EQ(target_->DragLeave(), S_OK);
-    drop(*data);
-    EXPECT_EQ(over(0), DWORD{DROPEFFECT_MOVE});
+  for (DWORD keys : {DWORD{0}, DWORD{MK_LBUTTON}, DWORD{MK_LBUTTON | MK_CONTROL},
+                     DWORD{MK_LBUTTON | MK_SHIFT}}) {
+    EXPECT_EQ(enter(&songs, keys), DWORD{DROPEFFECT_COPY}) << keys;
+    EXPECT_EQ(over(keys), DWORD{DROPEFFECT_COPY}) << keys;
+    EXPECT_EQ(enter(&pictures, keys), DWORD{DROPEFFECT_NONE}) << keys;
+    EXPECT_EQ(over(keys), DWORD{DROPEFFECT_NONE}) << keys;
+    EXPECT_EQ(enter(&text, keys), DWORD{DROPEFFECT_NONE}) << keys;
+    EXPECT_EQ(over(keys), DWORD{DROPEFFECT_NONE}) << keys;
   }
+  EXPECT_EQ(frame_->asked, std::vector<std::string>{"words"});
+  frame_->takesText = true;
+  EXPECT_EQ(enter(&text, MK_LBUTTON), DWORD{DROPEFFECT_COPY});
+  // Acceptance lasts until the next drag enters.
+  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_EQ(over(0), DWORD{DROPEFFECT_COPY});
+}
+
+// Drop answers copy when a view took the drop and none otherwise, never what OLE offered.
+TEST_F(DropTargetTest, TheDropAnswersCopyWhenTakenAndNoneOtherwise) {
+  const Bytes song = fileList({"C:\\music\\song.mp3"});
+  TestData songs, text;
+  songs.files = &song;
+  text.text = &words_;
+  enter(&songs, MK_LBUTTON);
+  EXPECT_EQ(drop(songs), DWORD{DROPEFFECT_NONE});
+  recorder_->takes = true;
+  enter(&songs, MK_LBUTTON);
+  EXPECT_EQ(drop(songs), DWORD{DROPEFFECT_COPY});
+  EXPECT_EQ(recorder_->received, std::vector<std::string>{"C:\\music\\song.mp3"});
+  enter(&text, MK_LBUTTON);
+  EXPECT_EQ(drop(text), DWORD{DROPEFFECT_COPY});
+  recorder_->takes = false;
+  EXPECT_EQ(drop(text), DWORD{DROPEFFECT_NONE});
+}
+
+// Files the frame takes go before a text offered with them; otherwise the text goes first.
+TEST_F(DropTargetTest, TakenFilesGoBeforeATextOfferedWithThem) {
+  const Bytes song = fileList({"C:\\music\\song.mp3"});
+  TestData both;
+  both.text = &words_;
+  both.files = &song;
+  EXPECT_EQ(enter(&both, MK_LBUTTON), DWORD{DROPEFFECT_COPY});
+  drop(both);
+  EXPECT_EQ(recorder_->receivedKind, kDropFiles);
+  TestData other;
+  other.text = &words_;
+  other.files = &oneFile_;
+  frame_->asked.clear();
+  const Bytes picture = fileList({"C:\\cover.jpg"});
+  other.files = &picture;
+  EXPECT_EQ(enter(&other, MK_LBUTTON), DWORD{DROPEFFECT_NONE});
+  drop(other);
+  EXPECT_EQ(recorder_->receivedKind, kDropText);
+}
+
+// Names outside the 8-bit code page reach the views as UTF-8.
+TEST_F(DropTargetTest, WideNamesArriveAsUtf8) {
+  DROPFILES header{sizeof header, {}, FALSE, TRUE};
+  const auto* first = reinterpret_cast<const unsigned char*>(&header);
+  Bytes list(first, first + sizeof header);
+  const std::wstring name = L"C:\\\u041f\u0435\u0441\u043d\u044f \u266a \u97f3\u697d.mp3";
+  for (wchar_t c : name + L'\0') {
+    list.push_back(static_cast<unsigned char>(c & 0xFF));
+    list.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  list.push_back(0);
+  list.push_back(0);
+  TestData data;
+  data.files = &list;
+  EXPECT_EQ(enter(&data, MK_LBUTTON), DWORD{DROPEFFECT_COPY});
+  drop(data);
+  ASSERT_EQ(recorder_->received.size(), 1u);
+  EXPECT_EQ(recorder_->received[0],
+            "C:\\\xd0\x9f\xd0\xb5\xd1\x81\xd0\xbd\xd1\x8f \xe2\x99\xaa "
+            "\xe9\x9f\xb3\xe6\xa5\xbd.mp3");
 }
 
 TEST_F(DropTargetTest, NeitherTextNorFilesShowsNoEffectThroughout) {

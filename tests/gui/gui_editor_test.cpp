@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "gui_test_support.h"
@@ -185,6 +187,45 @@ TEST_F(Editor, KeysReachTheFramesViews) {
   EXPECT_EQ(editor.keyDown(key), 1);
   KeyCode other{'w', 0, 0};
   EXPECT_EQ(editor.keyDown(other), -1);
+}
+
+// A host creates the effect on one thread and opens, closes and destroys it on its GUI thread,
+// which runs OLE for itself: the editor must leave both threads' OLE as it found them.
+TEST(EditorOle, InitialisationIsBalancedOnEachThreadThatDoesIt) {
+  GuiTestEffect effect;
+  std::unique_ptr<TestEditor> editor;
+  HRESULT creatorLeftOle = E_FAIL;
+  std::thread creator([&] {
+    editor = std::make_unique<TestEditor>(&effect);
+    creatorLeftOle = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(creatorLeftOle)) {
+      CoUninitialize();
+    }
+  });
+  creator.join();
+  EXPECT_EQ(creatorLeftOle, S_OK) << "the creating thread was left with OLE started";
+
+  HRESULT hostsOwn = E_FAIL;
+  HRESULT afterClose = E_FAIL;
+  std::thread gui([&] {
+    hostsOwn = OleInitialize(nullptr);
+    {
+      HostWindow host;
+      editor->open(host.get());
+      editor->close();
+    }
+    editor.reset();
+    afterClose = OleInitialize(nullptr);  // S_FALSE: the host's OLE is still there
+    if (SUCCEEDED(afterClose)) {
+      OleUninitialize();
+    }
+    if (SUCCEEDED(hostsOwn)) {
+      OleUninitialize();
+    }
+  });
+  gui.join();
+  EXPECT_EQ(hostsOwn, S_OK);
+  EXPECT_EQ(afterClose, S_FALSE) << "the host's own OLE was undone";
 }
 
 }  // namespace

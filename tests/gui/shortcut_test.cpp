@@ -92,5 +92,14 @@ TEST_F(ShortcutTest, ATargetLongerThanTheBufferLeavesThePath) {
   EXPECT_EQ(resolved(link, needed), full);
 }
 
+// The target comes back with its long names, as the user knows them, not as 8.3 short names.
+TEST_F(ShortcutTest, TheTargetIsGivenByItsLongPath) {
+  const std::string deep = "a folder with a long name";
+  ASSERT_TRUE(std::filesystem::create_directory(folder_.path() / deep));
+  const std::string target = folder_.write(deep + "\\a song with a long name.mp3", {1});
+  ASSERT_NE(shortPath(target), target) << "the file system gives no short names";
+  EXPECT_EQ(resolved(shortcutTo("song.lnk", target)), target);
+}
+
 }  // namespace
 }  // namespace vintrove::test

@@ -52,6 +52,24 @@ TEST_F(FileMappingTest, MapsTheWholeFileWithItsSize) {
   EXPECT_EQ(mapped(mapping), bytes);
 }
 
+// Paths are UTF-8: names outside any 8-bit code page open too.
+TEST_F(FileMappingTest, MapsAFileWhoseNameIsOutsideTheCodePage) {
+  const std::vector<unsigned char> bytes = patternBytes(5000, 3);
+  // "Песня ♪ 音楽.mp3"
+  const std::string name =
+      "\xd0\x9f\xd0\xb5\xd1\x81\xd0\xbd\xd1\x8f \xe2\x99\xaa \xe9\x9f\xb3\xe6\xa5\xbd.mp3";
+  const std::filesystem::path file = folder_.path() / std::filesystem::u8path(name);
+  {
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  const std::u8string spelled = file.u8string();
+  const std::string path(spelled.begin(), spelled.end());
+  FileMapping mapping;
+  ASSERT_TRUE(mapping.open(path.c_str())) << path;
+  EXPECT_EQ(mapped(mapping), bytes);
+}
+
 TEST_F(FileMappingTest, MapsAOneByteFile) {
   const std::string path = folder_.write("one.mp3", {0xa5});
   FileMapping mapping;

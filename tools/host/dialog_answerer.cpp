@@ -1,6 +1,7 @@
 #include "dialog_answerer.h"
 
 #include <cstring>
+#include <string>
 
 namespace vintrove::testhost {
 
@@ -8,8 +9,6 @@ namespace {
 
 constexpr int kFileNameBox = 0x47c;
 constexpr DWORD kPollMs = 20;
-// A dialog is found once visible; its initialisation may still post work, so let it settle.
-constexpr DWORD kSettleMs = 150;
 constexpr DWORD kCloseWaitMs = 3000;
 constexpr UINT kSendTimeoutMs = 2000;
 
@@ -103,7 +102,7 @@ void DialogAnswerer::watch() {
     Sleep(kPollMs);
   }
   sawDialog_.store(true);
-  Sleep(kSettleMs);
+  Sleep(answer_.settleMs);
 
   if (answer_.kind == DialogAnswer::kCancel) {
     pressButton(dialog, IDCANCEL);
@@ -115,7 +114,12 @@ void DialogAnswerer::watch() {
   // handles sent messages inside its modal loop.
   DWORD_PTR ignored = 0;
   if (HWND box = fileNameBox(dialog)) {
-    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer_.path.c_str()),
+    // Typed as wide text: names outside the 8-bit code page arrive whole.
+    std::wstring typed(answer_.path.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, answer_.path.c_str(), -1, typed.data(),
+                                           static_cast<int>(typed.size()));
+    typed.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()),
                         SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
   }
   pressButton(dialog, IDOK);
@@ -138,6 +142,26 @@ void DialogAnswerer::watch() {
   }
   pressButton(dialog, IDCANCEL);
   outcome_.store(waitGone(dialog, kCloseWaitMs) ? Outcome::kRefused : Outcome::kStuck);
+}
+
+namespace {
+
+BOOL CALLBACK countFileDialog(HWND window, LPARAM data) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && hasClass(window, "#32770") &&
+      fileNameBox(window) != nullptr) {
+    ++*reinterpret_cast<int*>(data);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int visibleFileDialogs() {
+  int count = 0;
+  EnumWindows(countFileDialog, reinterpret_cast<LPARAM>(&count));
+  return count;
 }
 
 const char* outcomeName(DialogAnswerer::Outcome outcome) {

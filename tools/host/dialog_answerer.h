@@ -25,13 +25,18 @@ namespace vintrove::testhost {
 struct DialogAnswer {
   enum Kind { kConfirm, kCancel };
   Kind kind = kConfirm;
-  std::string path;        // Windows path typed into the file-name box (kConfirm)
+  std::string path;        // Windows path in UTF-8, typed into the file-name box (kConfirm)
   DWORD timeoutMs = 5000;  // how long to wait for the dialog to appear
+  DWORD settleMs = 150;    // how long the dialog stays up before the answer
 
   static DialogAnswer confirm(std::string filePath, DWORD timeout = 5000) {
     return DialogAnswer{kConfirm, std::move(filePath), timeout};
   }
   static DialogAnswer cancel(DWORD timeout = 5000) { return DialogAnswer{kCancel, {}, timeout}; }
+  // Cancels after the dialog has been up for `up` ms (a host may act meanwhile).
+  static DialogAnswer cancelAfter(DWORD up, DWORD timeout = 5000) {
+    return DialogAnswer{kCancel, {}, timeout, up};
+  }
 };
 
 class DialogAnswerer {
@@ -69,6 +74,9 @@ class DialogAnswerer {
 };
 
 const char* outcomeName(DialogAnswerer::Outcome outcome);
+
+// Visible open-file dialogs of this process right now.
+int visibleFileDialogs();
 
 // "/a/b.mp3" (a Unix path, as Wine sees it) -> "Z:\a\b.mp3"; other paths keep their letters
 // with forward slashes turned into backslashes.

@@ -15,16 +15,12 @@ constexpr DWORD kStepSettleMs = 30;
 constexpr DWORD kAfterInputMs = 80;
 constexpr int kParkTimeoutMs = 500;
 
-LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The driver decides when the window goes; a close request from outside is ignored.
-  if (message == WM_CLOSE) return 0;
-  return DefWindowProcA(window, message, wParam, lParam);
-}
+constexpr UINT_PTR kActionTimer = 1;
 
-void registerWindowClass() {
-  static const bool registered = [] {
+void registerWindowClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
     WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -41,7 +37,16 @@ void sendMouse(DWORD flags) {
   SendInput(1, &input, sizeof input);
 }
 
-bool leftButtonDown() { return (static_cast<unsigned short>(GetAsyncKeyState(VK_LBUTTON)) & 0x8000U) != 0; }
+// The physical button the user's setting makes primary.
+bool primaryIsRight() { return GetSystemMetrics(SM_SWAPBUTTON) != 0; }
+
+bool leftButtonDown() {
+  return (static_cast<unsigned short>(GetAsyncKeyState(primaryIsRight() ? VK_RBUTTON : VK_LBUTTON)) &
+          0x8000U) != 0;
+}
+
+DWORD primaryDown() { return primaryIsRight() ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN; }
+DWORD primaryUp() { return primaryIsRight() ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP; }
 
 // Wine caches an "up" answer of GetAsyncKeyState per thread for up to 50 ms, and drops the caches
 // of all threads only when some thread's query sees the state change. Asking here, on the input
@@ -59,14 +64,35 @@ struct EditorWindow::InputStep {
   DWORD milliseconds = 0;
 };
 
+LRESULT CALLBACK EditorWindow::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The driver decides when the window goes; a close request from outside is ignored.
+  if (message == WM_CLOSE) return 0;
+  if (message == WM_TIMER && wParam == kActionTimer) {
+    auto* self = reinterpret_cast<EditorWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self == nullptr || !self->timerAction_ || self->timerAction_()) {
+      KillTimer(window, kActionTimer);
+      if (self != nullptr) self->timerAction_ = nullptr;
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void EditorWindow::runOnTimer(DWORD delayMs, std::function<bool()> action) {
+  if (window_.get() == nullptr) return;
+  timerAction_ = std::move(action);
+  SetTimer(window_.get(), kActionTimer, delayMs, nullptr);
+}
+
 EditorWindow::EditorWindow(EffectSession& session, const std::string& title) : session_(session) {
-  registerWindowClass();
+  registerWindowClass(&EditorWindow::windowProcedure);
   EditorRectangle before;
   const bool reportedBefore = session_.hasEditor() && session_.editorRect(before) && !before.empty();
   window_.reset(CreateWindowExA(0, kWindowClass, title.c_str(), kWindowStyle, kClientLeft, kClientTop,
                                 kFallbackWidth, kFallbackHeight, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr));
   if (window_.get() == nullptr) return;
+  SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   placeClientArea(reportedBefore ? before.width() : kFallbackWidth,
                   reportedBefore ? before.height() : kFallbackHeight);
   if (session_.hasEditor()) {
@@ -122,6 +148,7 @@ void EditorWindow::placeClientArea(std::int32_t width, std::int32_t height) {
 }
 
 void EditorWindow::idleIfDue() {
+  if (!sendsIdle_) return;
   const DWORD now = GetTickCount();
   if (now - lastIdle_ < kIdleIntervalMs) return;
   lastIdle_ = now;
@@ -180,7 +207,7 @@ bool EditorWindow::play(const InputStep* steps, std::size_t count) {
     JoiningThread input([steps, count, &played, &parkRequested, &parked] {
       // A button left down by an earlier gesture would turn this press into a drag. (Asked here:
       // a query on the editor's thread would leave it a cached "up" for the press that follows.)
-      if (leftButtonDown()) sendButton(MOUSEEVENTF_LEFTUP);
+      if (leftButtonDown()) sendButton(primaryUp());
       for (std::size_t i = 0; i < count; ++i) {
         const InputStep& step = steps[i];
         switch (step.kind) {
@@ -192,11 +219,11 @@ bool EditorWindow::play(const InputStep* steps, std::size_t count) {
             parkRequested.store(true);
             // A pump stuck in a dispatch cannot park; the press then goes ahead after a while.
             for (int waited = 0; !parked.load() && waited < kParkTimeoutMs; ++waited) Sleep(1);
-            sendButton(MOUSEEVENTF_LEFTDOWN);
+            sendButton(primaryDown());
             parkRequested.store(false);
             break;
           }
-          case InputStep::kRelease: sendButton(MOUSEEVENTF_LEFTUP); break;
+          case InputStep::kRelease: sendButton(primaryUp()); break;
           case InputStep::kWait: Sleep(step.milliseconds); break;
         }
         Sleep(kStepSettleMs);

@@ -12,6 +12,8 @@
 // A plug-in whose editor does not open (no editor flag, or opcode 14 creates no child window)
 // leaves isOpen() false; clicks, drags and pictures then answer false and touch nothing.
 //
+// Clicks press the primary button: the physical right one while the user's setting swaps them.
+//
 // Lifetime: the window must go before its EffectSession; its destructor closes the editor
 // (opcode 15) and then destroys the window.
 #pragma once
@@ -54,8 +56,14 @@ class EditorWindow {
   // Answer of opcode 14.
   HostInt openAnswer() const { return openAnswer_; }
 
-  // Dispatches every pending message of this thread, then sends editor idle when one is due.
+  // Dispatches every pending message of this thread, then sends editor idle when one is due
+  // (unless idle is switched off: some hosts send none, or none while unfocused).
   void pump();
+  void setSendsIdle(bool sends) { sendsIdle_ = sends; }
+  // Runs action once, from a timer of this window, after delayMs: on this thread, from whatever
+  // message loop runs then (the host's, or a modal dialog's inside the plug-in). While the
+  // action answers false the timer fires again every delayMs.
+  void runOnTimer(DWORD delayMs, std::function<bool()> action);
   // Pumps and idles for the given time.
   void idleFor(DWORD milliseconds);
   // Pumps and idles until `done` answers true (checked after every turn) or the time is up;
@@ -99,8 +107,12 @@ class EditorWindow {
   void idleIfDue();
   void placeClientArea(std::int32_t width, std::int32_t height);
 
+  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
   EffectSession& session_;
   OwnedWindow window_;
+  bool sendsIdle_ = true;
+  std::function<bool()> timerAction_;
   EditorRectangle rect_;
   HostInt openAnswer_ = 0;
   DWORD lastIdle_ = 0;

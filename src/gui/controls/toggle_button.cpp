@@ -5,6 +5,7 @@
 #include "gui/bitmap.h"
 #include "gui/control_listener.h"
 #include "gui/draw_context.h"
+#include "gui/frame.h"
 
 namespace vintrove {
 
@@ -37,8 +38,16 @@ void ToggleButton::mouseDown(DrawContext& context, Point) {
   // out of int's range (or NaN) defined.
   value = std::trunc(value) != 0.0f ? 0.0f : 1.0f;
   pumpIdle();
+  // The host hears the click as one edit of the parameter the toggle drives.
+  Frame* frame = ownerFrame;
+  if (frame != nullptr) {
+    frame->beginParameterEdit(tag);
+  }
   if (listener != nullptr) {
     listener->controlChanged(&context, this);
+  }
+  if (frame != nullptr) {
+    frame->endParameterEdit(tag);
   }
 }
 

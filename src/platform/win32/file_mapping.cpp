@@ -1,14 +1,16 @@
-// CreateFileA / CreateFileMappingA / MapViewOfFile of a whole file, read-only.
+// CreateFileW / CreateFileMappingW / MapViewOfFile of a whole file, read-only. Paths are UTF-8.
 #include "platform/file_mapping.h"
 
 #include <windows.h>
+
+#include "platform/wide_text.h"
 
 namespace vintrove::platform {
 
 namespace {
 
-// Both members keep -1 for "none". CreateFileA reports failure with INVALID_HANDLE_VALUE (-1)
-// and CreateFileMappingA with null; neither is ever stored.
+// Both members keep -1 for "none". CreateFileW reports failure with INVALID_HANDLE_VALUE (-1)
+// and CreateFileMappingW with null; neither is ever stored.
 constexpr std::intptr_t kNoHandle = -1;
 
 HANDLE asHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
@@ -16,6 +18,9 @@ std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>
 
 // Files of 2 GiB or more do not fit the 32-bit size.
 constexpr DWORD kSizeLimit = 0x80000000u;
+
+// The player's paths hold at most 1023 bytes, so never more UTF-16 units than that.
+constexpr std::size_t kWidePathCapacity = 1024;
 
 }  // namespace
 
@@ -26,14 +31,18 @@ bool FileMapping::open(const char* path) {
   if (path == nullptr) {
     return false;
   }
-  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  wchar_t widePath[kWidePathCapacity];
+  if (!utf8ToWide(path, widePath, kWidePathCapacity)) {
+    return false;  // not UTF-8, or longer than any path the player holds
+  }
+  const HANDLE file = CreateFileW(widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return false;  // missing, unreadable, a directory, or a path too long for the system
   }
   file_ = fromHandle(file);
 
-  // Only files on disk: not a console, a pipe or another device that CreateFileA also opens.
+  // Only files on disk: not a console, a pipe or another device that CreateFileW also opens.
   DWORD high = 0;
   const DWORD low = GetFileType(file) == FILE_TYPE_DISK ? GetFileSize(file, &high) : 0;
   // A failed GetFileSize answers INVALID_FILE_SIZE, which is over the limit too.
@@ -42,7 +51,7 @@ bool FileMapping::open(const char* path) {
     return false;
   }
 
-  const HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  const HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (mapping == nullptr) {
     close();
     return false;

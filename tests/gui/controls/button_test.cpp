@@ -161,7 +161,8 @@ TEST_F(Buttons, AToggleAtHalfTurnsOnAndShowsTheOnImageBeforeAndAfter) {
   EXPECT_EQ(toggle->getValue(), 1.0f);
   EXPECT_EQ(listener.values, (std::vector<float>{1.0f}));
   EXPECT_GT(effect.hostIdles, idlesBefore);
-  EXPECT_TRUE(effect.edits.empty());
+  // The click is one edit of the toggle's parameter, around the listener's call.
+  EXPECT_EQ(effect.edits, (std::vector<std::string>{"begin 4", "end 4"}));
   EXPECT_EQ(imageRowShown(*toggle, false), 16);
   toggle->setTransparent(true);
   click(kOnButton);

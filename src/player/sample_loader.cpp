@@ -27,11 +27,8 @@ constexpr float kFixedToFloat = 1.0f / 268435456.0f;  // libmad's 28 fraction bi
 
 void LoaderDeleter::operator()(SampleLoader* loader) const {
   if (loader == nullptr) return;
-  {
-    // No more reports: the owner is usually being destroyed right after.
-    loader->owner.store(nullptr);
-    StoreGate::ReleaseHold noReportInProgress(loader->reportGate);
-  }
+  // No more reports: the owner is usually being destroyed right after.
+  loader->detachOwner();
   loader->stopRequested.store(true);
   if (!loader->loadSlot.wait(SampleLoader::kDestroyWaitMilliseconds)) {
     // Still loading (a warning box may be up): the last of us frees the loader.
@@ -47,6 +44,11 @@ void SampleLoader::destroyNow(SampleLoader* loader) {
 
 SampleLoader::SampleLoader(LoaderOwner* loaderOwner) : owner(loaderOwner) { forgetStore(); }
 
+void SampleLoader::detachOwner() {
+  owner.store(nullptr);
+  StoreGate::ReleaseHold noReportInProgress(reportGate);
+}
+
 SampleLoader::~SampleLoader() {
   std::lock_guard<platform::Lock> guard(storeLock);
   samples.release();
@@ -54,7 +56,8 @@ SampleLoader::~SampleLoader() {
 
 bool SampleLoader::start(const char* newPath) {
   stopRequested.store(true);
-  loadSlot.wait();
+  // A load whose warning box is up cannot stop; the caller's thread must not wait for a click.
+  if (!loadSlot.wait(kStartWaitMilliseconds)) return false;
   stopRequested.store(false);
   complete.store(false);
   const std::size_t length = newPath != nullptr ? std::strlen(newPath) : kPathCapacity;
@@ -68,6 +71,7 @@ bool SampleLoader::start(const char* newPath) {
     loadSlot.release();
     return false;
   }
+  forgetPreviousFile();
   lifetime.store(kLoading);
   if (!platform::startLowPriorityThread(&SampleLoader::threadEntry, this)) {
     mapping.close();
@@ -78,6 +82,17 @@ bool SampleLoader::start(const char* newPath) {
     return false;
   }
   return true;
+}
+
+// The previous store stays allocated until the decoding thread replaces it, but from here on no
+// read serves it: reads already in progress end first, later ones find nothing decoded, and a
+// read that was asked for before carries an older generation.
+void SampleLoader::forgetPreviousFile() {
+  std::lock_guard<platform::Lock> guard(storeLock);  // the contiguous read's lock
+  StoreGate::ReleaseHold noReadInProgress(readGate);
+  decodedFrames.store(0);
+  if (LoaderOwner* target = owner.load()) target->loadBegins();
+  generation.fetch_add(1);
 }
 
 void SampleLoader::threadEntry(void* loader) {
@@ -247,6 +262,7 @@ bool SampleLoader::read(float** outputs, std::int32_t frames, std::int32_t posit
   std::lock_guard<platform::Lock> guard(storeLock);
   if (stopRequested.load()) return false;
   const std::int32_t length = decodedFrames.load();
+  if (length <= 0) return false;  // a new load began since the test above
   const std::int32_t startFrame = position >= 0 ? position % length : 0;
   const int second = channels.load() > 1 ? 1 : 0;
   readChannel(outputs[0], 0, length, frames, startFrame, ratio, replace);

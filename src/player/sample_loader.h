@@ -37,6 +37,8 @@ class SampleLoader {
  public:
   static constexpr std::int32_t kPathCapacity = 1024;
   static constexpr std::uint32_t kDestroyWaitMilliseconds = 1000;
+  // How long start() waits for a previous load to stop before it refuses the new file.
+  static constexpr std::uint32_t kStartWaitMilliseconds = 1000;
 
   explicit SampleLoader(LoaderOwner* owner);
   SampleLoader(const SampleLoader&) = delete;
@@ -45,7 +47,9 @@ class SampleLoader {
   // Operations in the order of the loader's operation table.
   virtual ~SampleLoader();
   // Stops a running load, waits for the load slot, maps the file and starts the decoding
-  // thread. False when the file cannot be opened and mapped (or the path does not fit).
+  // thread. False when the file cannot be opened and mapped (or the path does not fit), and when
+  // the previous load has not stopped within kStartWaitMilliseconds (its warning box is up).
+  // Once the file is open, reads serve nothing of the previous file.
   virtual bool start(const char* newPath);
   virtual void decodeFile();
   // Reads frames output samples per channel from the store at position, stepping by ratio;
@@ -69,6 +73,10 @@ class SampleLoader {
   std::int32_t getCapacity() const { return capacity.load(); }
   bool isComplete() const { return complete.load(); }
   bool isStopRequested() const { return stopRequested.load(); }
+  // Counts the files opened by start(); a read for an older count plays nothing.
+  std::uint32_t loadGeneration() const { return generation.load(); }
+  // No more reports to the owner once this returns (none is in progress either).
+  void detachOwner();
   const char* getPath() const { return path; }
 
   // The editor's overview image (248 x 16, 24-bit); set by the player before each start.
@@ -109,6 +117,7 @@ class SampleLoader {
 
   StoreGate readGate;    // keeps a store release from overlapping a read in progress
   StoreGate reportGate;  // keeps the owner's detachment from overlapping a report
+  std::atomic<std::uint32_t> generation{0};
 
  private:
   friend struct LoaderDeleter;
@@ -117,6 +126,7 @@ class SampleLoader {
   static void threadEntry(void* loader);
   static void destroyNow(SampleLoader* loader);
   void endLoad();
+  void forgetPreviousFile();
   void warnTooBig();
 
   std::atomic<int> lifetime{kNoLoad};

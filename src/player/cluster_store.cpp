@@ -116,7 +116,7 @@ namespace {
 // that 32-bit processors step with an add and a carry and both outputs share one position.
 class SteppedRead {
  public:
-  SteppedRead(bool replace) : replace_(replace) {}
+  explicit SteppedRead(bool replace) : replace_(replace) {}
 
   void addChannel(const std::unique_ptr<float[]>* table, float* out) {
     tables_[channels_] = table;
@@ -192,8 +192,7 @@ class SteppedRead {
     }
   }
 
-  // One or (with a second source) two outputs; four positions in flight keep the carries of
-  // consecutive samples independent.
+  // One output, or two from the same positions when there is a second source.
   template <bool kReplace>
   static void stepPair(const float* a, const float* b, float* outA, float* outB,
                        std::uint32_t offset, std::uint32_t fraction, std::uint32_t wholeStep,

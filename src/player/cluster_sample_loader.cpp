@@ -37,7 +37,8 @@ bool ClusterSampleLoader::read(float** outputs, std::int32_t frames, std::int32_
 }
 
 bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames position,
-                               FixedFrames step, bool replace, std::uint32_t forGeneration) {
+                               FixedFrames step, bool replace, std::uint32_t forGeneration,
+                               std::int32_t forSampleRate) {
   if (stopRequested.load() || !usableOutputs(outputs, frames) || step <= 0 || position < 0) {
     return false;
   }
@@ -46,6 +47,9 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   if (!pass || generation.load() != forGeneration) return false;
   const std::int32_t decoded = decodedFrames.load();
   if (decoded <= 0) return false;
+  // A new file's rate is known before its first frame is stored; until then the caller may have
+  // stepped by the default rate.
+  if (sampleRate.load() != forSampleRate) return false;
   // The last frame this block reads, before any wrap; while decoding, that one must be there.
   const FixedFrames last = position + step * (frames - 1);
   if (!complete.load() && wholePart(last) >= decoded) return false;

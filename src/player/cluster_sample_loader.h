@@ -28,11 +28,11 @@ class ClusterSampleLoader : public SampleLoader {
 
   // Playback's read: output sample i of both outputs reads the stored frame at the whole part of
   // (position + i x step) (32.32 fixed point), wrapping modulo the decoded length. It reads only
-  // for the file of the given loadGeneration() and only once every frame it needs is decoded
-  // (or the load has ended); otherwise it answers false and writes nothing. Takes no lock and
-  // allocates nothing.
+  // for the file of the given loadGeneration() whose sample rate the caller's step was worked
+  // out from, and only once every frame it needs is decoded (or the load has ended); otherwise it
+  // answers false and writes nothing. Takes no lock and allocates nothing.
   bool play(float** outputs, std::int32_t frames, FixedFrames position, FixedFrames step,
-            bool replace, std::uint32_t forGeneration);
+            bool replace, std::uint32_t forGeneration, std::int32_t forSampleRate);
 
  protected:
   void storeDecodedBlock(const float* left, const float* right, std::int32_t channelCount,

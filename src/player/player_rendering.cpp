@@ -53,11 +53,13 @@ void PlayerEffect::render(float** outputs, std::int32_t sampleFrames, bool repla
 std::int32_t PlayerEffect::playBlock(float** outputs, std::int32_t sampleFrames, bool replace) {
   const std::int32_t frames = length.load();
   if (frames <= 0 || loader == nullptr || !playing.load()) return 0;
-  const FixedFrames step = fixedStep(speedRatio(fileSampleRate()));
+  // The generation first: a position and a rate read after it belong to that file (see
+  // loadBegins); the read refuses when either has changed.
+  const std::uint32_t generation = loader->loadGeneration();
+  const std::int32_t fileRate = fileSampleRate();
+  const FixedFrames step = fixedStep(speedRatio(fileRate));
   if (step == 0 || step > kLargestAdvance / sampleFrames) return 0;
 
-  // The generation first: a position read after it belongs to that file (see loadBegins).
-  const std::uint32_t generation = loader->loadGeneration();
   FixedFrames start = position.load();
   const FixedFrames end = wholeFrames(frames);
   const FixedFrames advance = step * sampleFrames;
@@ -67,7 +69,7 @@ std::int32_t PlayerEffect::playBlock(float** outputs, std::int32_t sampleFrames,
   if (!again && start + advance > end) {
     audible = start >= end ? 0 : static_cast<std::int32_t>((end - start + step - 1) / step);
   }
-  if (audible > 0 && !loader->play(outputs, audible, start, step, replace, generation)) return 0;
+  if (audible > 0 && !loader->play(outputs, audible, start, step, replace, generation, fileRate)) return 0;
 
   FixedFrames next = start + advance;
   bool stopped = false;

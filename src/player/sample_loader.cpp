@@ -115,10 +115,12 @@ bool SampleLoader::openFile() {
     fileData = nullptr;
   }
   mapped = false;
+  // The defaults only once the new file is open: a file that cannot be opened leaves the one
+  // that plays at its own rate.
+  if (!mapping.open(path)) return false;
   channels.store(2);
   sampleRate.store(44100);
   bitRate.store(128000);
-  if (!mapping.open(path)) return false;
   fileData = mapping.data();
   fileSize = mapping.size();
   mapped = true;

@@ -42,8 +42,7 @@ std::vector<std::vector<float>> soundingBlocks(const std::vector<float>& samples
   return blocks;
 }
 
-// The audio thread renders blocks without pause and keeps the left channel of every block that
-// began after the GUI thread said its loadFile had returned.
+// The audio thread renders blocks without pause while the GUI thread chooses another file.
 TEST(PlayerLoading, AfterLoadFileReturnsOnlyTheNewFileIsHeardFromItsFirstFrame) {
   std::mt19937 random(13);
   for (int round = 0; round < 12; ++round) {
@@ -56,44 +55,78 @@ TEST(PlayerLoading, AfterLoadFileReturnsOnlyTheNewFileIsHeardFromItsFirstFrame) 
     ASSERT_TRUE(waitForLoad(loader));
     p.player->setLoop(true);
 
+    // The audio thread keeps the last kKept sounding blocks it rendered (silent ones, while the
+    // new file is not decoded that far, say nothing) and marks those that began after loadFile
+    // returned; it stops keeping once kCompared of those are in. The new file's first block may
+    // sound before loadFile returns.
+    constexpr std::size_t kCompared = 50;
+    constexpr std::size_t kKept = 4096;
     std::atomic<bool> returned{false};
     std::atomic<bool> done{false};
-    std::atomic<int> blocksAfter{0};
-    std::vector<std::vector<float>> heard;
-    heard.reserve(4096);
+    std::atomic<std::size_t> keptAfter{0};
+    std::vector<std::vector<float>> ring(kKept);
+    std::vector<char> ringAfter(kKept);
+    std::size_t total = 0;
     std::thread audio([&] {
       std::vector<float> left(kBlock), right(kBlock);
       float* outputs[2] = {left.data(), right.data()};
       while (!done.load()) {
-        const bool after = returned.load();
+        const bool late = returned.load();
         p.player->processReplacing(nullptr, outputs, kBlock);
-        if (after && heard.size() < 4096) {
-          heard.push_back(left);
-          blocksAfter.fetch_add(1);
+        if (keptAfter.load() < kCompared && !silent(left)) {
+          ring[total % kKept] = left;
+          ringAfter[total % kKept] = late;
+          ++total;
+          if (late) keptAfter.fetch_add(1);
         }
       }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 20)(random)));
     p.player->loadFile(testDataPath(kSecondFile).c_str());
     returned.store(true);
-    ASSERT_TRUE(waitForLoad(loader));
-    const bool rendered = waitUntil([&] { return blocksAfter.load() >= 400; });
+    const bool loadEnded = waitForLoad(loader);
+    const bool rendered = waitUntil([&] { return keptAfter.load() >= kCompared; });
     done.store(true);
     audio.join();
+    ASSERT_TRUE(loadEnded);
     ASSERT_TRUE(rendered);
 
     const std::vector<std::vector<float>> stored = readEverything(loader);
     ASSERT_FALSE(stored.empty());
     const std::vector<std::vector<float>> expected = soundingBlocks(stored[0]);
     std::vector<std::vector<float>> got;
-    for (const std::vector<float>& block : heard) {
-      if (!silent(block)) got.push_back(block);
+    std::vector<bool> after;
+    for (std::size_t i = total > kKept ? total - kKept : 0; i < total; ++i) {
+      got.push_back(ring[i % kKept]);
+      after.push_back(ringAfter[i % kKept] != 0);
     }
-    ASSERT_GE(got.size(), 50u);
-    for (std::size_t b = 0; b < 50; ++b) {
-      ASSERT_EQ(got[b], expected[b]) << "sounding block " << b << " after loadFile returned";
+    // From the new file's first block on, its blocks in order, and every block after the
+    // return among them.
+    const auto first = std::find(got.begin(), got.end(), expected.front()) - got.begin();
+    const auto returnedAt = std::find(after.begin(), after.end(), true) - after.begin();
+    ASSERT_LE(first, returnedAt) << "a block after loadFile returned was not the new file's first";
+    for (std::size_t b = static_cast<std::size_t>(first); b < got.size(); ++b) {
+      const std::size_t index = b - static_cast<std::size_t>(first);
+      ASSERT_LT(index, expected.size());
+      ASSERT_EQ(got[b], expected[index]) << "sounding block " << index << " of the new file";
     }
   }
+}
+
+// A file that cannot be opened shows "Not Found" and leaves the file that plays at its own speed.
+TEST(PlayerLoading, AMissingFileLeavesThePlayingFileAtItsRate) {
+  RecordedPlayer p;
+  p.player->setSampleRate(48000.0f);
+  p.player->setPitch(0.5f);
+  p.player->loadFile(testDataPath(kFirstFile).c_str());  // 48 kHz: ratio 1
+  ASSERT_TRUE(waitForLoad(*p.player->getLoader()));
+  p.player->loadFile(testDataPath("no such file.mp3").c_str());
+  EXPECT_EQ(p.port.notFound, 1);
+  ASSERT_TRUE(p.player->isPlaying());
+  std::vector<float> left(512), right(512);
+  float* outputs[2] = {left.data(), right.data()};
+  p.player->processReplacing(nullptr, outputs, 512);
+  EXPECT_EQ(p.player->getPosition(), 512);
 }
 
 // Frames whose headers promise far more audio than the store holds: the load shows its box.

@@ -36,15 +36,17 @@ enum BaseOpcode : std::int32_t {
 };
 
 // Opcodes whose ptr is a text, an out-address or a record that the effect reads or writes.
-// Opcode 14 (a window handle) and 50 (vendor defined) pass ptr through untouched.
+// Opcode 14 (a window handle) and 50 (vendor defined) pass ptr through untouched; 25 (events)
+// and 63 (current MIDI program) reach their operations, which answer as the opcode table says
+// without reading a null record.
 constexpr std::array kPointerOpcodes{
     4,  5,  6,  7,  8,          // program and parameter texts
     13,                         // editor rectangle out-address
     23, 24,                     // chunk out-address and data
-    25, 27, 29, 33, 34,         // events, parameter text, program name, pin properties
+    27, 29, 33, 34,             // parameter text, program name, pin properties
     38, 39, 40, 41, 42,         // offline, variable io and speaker records
     45, 46, 47, 48, 51, 56,     // name texts, capability text, parameter properties
-    62, 63, 64, 66,             // MIDI program and key name records
+    62, 64, 66,                 // MIDI program and key name records
 };
 
 constexpr std::size_t kFormatBuffer = 9;  // at most 8 characters and the terminating zero

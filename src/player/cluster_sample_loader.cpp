@@ -1,5 +1,6 @@
 #include "player/cluster_sample_loader.h"
 
+#include <limits>
 #include <mutex>
 
 #include "player/overview.h"
@@ -32,6 +33,28 @@ bool ClusterSampleLoader::read(float** outputs, std::int32_t frames, std::int32_
   const std::int32_t startFrame = position >= 0 ? position % decoded : 0;
   readClusterChannel(outputs[0], 0, frames, startFrame, ratio, replace);
   readClusterChannel(outputs[1], channels.load() > 1 ? 1 : 0, frames, startFrame, ratio, replace);
+  return true;
+}
+
+bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames position,
+                               FixedFrames step, bool replace, std::uint32_t forGeneration,
+                               std::int32_t forSampleRate) {
+  if (stopRequested.load() || !usableOutputs(outputs, frames) || step <= 0 || position < 0) {
+    return false;
+  }
+  if (step > (std::numeric_limits<FixedFrames>::max() - position) / frames) return false;
+  StoreGate::ReadPass pass(readGate);
+  if (!pass || generation.load() != forGeneration) return false;
+  const std::int32_t decoded = decodedFrames.load();
+  if (decoded <= 0) return false;
+  // A new file's rate is known before its first frame is stored; until then the caller may have
+  // stepped by the default rate.
+  if (sampleRate.load() != forSampleRate) return false;
+  // The last frame this block reads, before any wrap; while decoding, that one must be there.
+  const FixedFrames last = position + step * (frames - 1);
+  if (!complete.load() && wholePart(last) >= decoded) return false;
+  const int right = channels.load() > 1 ? 1 : 0;
+  clusters.readStereo(outputs[0], outputs[1], 0, right, frames, position, step, replace, decoded);
   return true;
 }
 

@@ -26,6 +26,14 @@ class ClusterSampleLoader : public SampleLoader {
                                    std::int32_t channelCount, std::int32_t at, std::int32_t frames);
   virtual float sampleAt(int channel, std::int32_t index) const;
 
+  // Playback's read: output sample i of both outputs reads the stored frame at the whole part of
+  // (position + i x step) (32.32 fixed point), wrapping modulo the decoded length. It reads only
+  // for the file of the given loadGeneration() whose sample rate the caller's step was worked
+  // out from, and only once every frame it needs is decoded (or the load has ended); otherwise it
+  // answers false and writes nothing. Takes no lock and allocates nothing.
+  bool play(float** outputs, std::int32_t frames, FixedFrames position, FixedFrames step,
+            bool replace, std::uint32_t forGeneration, std::int32_t forSampleRate);
+
  protected:
   float* writableSamples(int channel, std::int32_t at, std::int32_t& room) override;
   void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,

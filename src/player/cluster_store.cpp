@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "player/fixed_frames.h"
 #include "player/resampled_read.h"
 
 namespace vintrove {
@@ -119,105 +120,141 @@ float* ClusterStore::writable(int channel, std::int32_t at, std::int32_t& room) 
 
 namespace {
 
-// One run of a block: count output samples from source frame `from`, every index below length.
-// At ratio 1 whole stretches of a cluster are copied; otherwise the source position steps in
-// 32.32 fixed point, which is exact for every float ratio of at least 2^-9 (the float's mantissa
-// fits the fraction), so it picks the same truncated index as from + i x ratio would.
-class ClusterRun {
+// Steps through one or two channels of the store at once: each output sample reads the stored
+// frame at the whole part of its 32.32 position, and the position wraps modulo the length. The
+// positions are split per cluster, and within a cluster into a 32-bit offset and fraction, so
+// that 32-bit processors step with an add and a carry and both outputs share one position.
+class SteppedRead {
  public:
-  ClusterRun(const std::unique_ptr<float[]>* table, float* dst, bool replace)
-      : table_(table), dst_(dst), replace_(replace) {}
+  explicit SteppedRead(bool replace) : replace_(replace) {}
 
-  void copy(std::int32_t from, std::int32_t count) {
+  void addChannel(const std::unique_ptr<float[]>* table, float* out) {
+    tables_[channels_] = table;
+    outs_[channels_] = out;
+    ++channels_;
+  }
+
+  // count output samples from `at` (0 <= at < length frames); step > 0.
+  void run(FixedFrames at, FixedFrames step, std::int32_t count, std::int32_t length) {
+    const FixedFrames end = wholeFrames(length);
     std::int32_t done = 0;
     while (done < count) {
-      const std::int32_t index = from + done;
-      const std::int32_t offset = index % kClusterSize;
-      const std::int32_t n = std::min(count - done, kClusterSize - offset);
-      put(done, table_[index / kClusterSize].get(), offset, n);
+      const std::int32_t index = wholePart(at);
+      const std::int32_t k = index / kClusterSize;
+      const std::int32_t clusterStart = k * kClusterSize;
+      const std::int32_t stop = std::min(clusterStart + kClusterSize, length);
+      // Steps whose position stays below stop: at least one, since at lies below it.
+      const FixedFrames inside = (wholeFrames(stop) - at + step - 1) / step;
+      const auto n = static_cast<std::int32_t>(std::min<FixedFrames>(inside, count - done));
+      if (step == kOneFrame) {
+        for (int c = 0; c < channels_; ++c) copy(c, done, k, index - clusterStart, n);
+      } else {
+        stepInCluster(done, k, at - wholeFrames(clusterStart), step, n);
+      }
+      at += step * n;
+      if (at >= end) at %= end;
       done += n;
     }
   }
 
-  void step(std::int32_t from, std::int32_t count, float ratio, std::int32_t length) {
-    const double exactStep = ratio;
-    // Positions past the file (possible only by rounding at its very end) repeat the last frame.
-    std::int32_t inside = count;
-    while (inside > 0 && from + (inside - 1) * exactStep >= length) --inside;
-    if (ratio >= 1.0f / 512.0f) {
-      const auto increment = static_cast<std::uint64_t>(std::ldexp(exactStep, 32));
-      std::uint64_t position = static_cast<std::uint64_t>(from) << 32;
-      std::int32_t i = 0;
-      while (i < inside) {
-        const auto index = static_cast<std::int32_t>(position >> 32);
-        const std::int32_t k = index / kClusterSize;
-        const float* cluster = table_[k].get();
-        const std::uint64_t clusterEnd = static_cast<std::uint64_t>((k + 1) * kClusterSize) << 32;
-        const std::uint64_t base = static_cast<std::uint64_t>(k * kClusterSize) << 32;
-        // Samples whose source lies in this cluster.
-        std::int32_t n = static_cast<std::int32_t>((clusterEnd - position + increment - 1) / increment);
-        n = std::min(n, inside - i);
-        if (cluster == nullptr) {
-          fill(i, n);
-        } else {
-          // Split into a 32-bit index and fraction so 32-bit processors step with add and carry.
-          const std::uint64_t local = position - base;
-          auto offset = static_cast<std::uint32_t>(local >> 32);
-          auto fraction = static_cast<std::uint32_t>(local);
-          const auto wholeStep = static_cast<std::uint32_t>(increment >> 32);
-          const auto fractionStep = static_cast<std::uint32_t>(increment);
-          float* out = dst_ + i;
-          if (replace_) {
-            for (std::int32_t j = 0; j < n; ++j) {
-              out[j] = cluster[offset];
-              fraction += fractionStep;
-              offset += wholeStep + (fraction < fractionStep ? 1u : 0u);
-            }
-          } else {
-            for (std::int32_t j = 0; j < n; ++j) {
-              out[j] += cluster[offset];
-              fraction += fractionStep;
-              offset += wholeStep + (fraction < fractionStep ? 1u : 0u);
-            }
-          }
-        }
-        position += increment * static_cast<std::uint64_t>(n);
-        i += n;
-      }
-    } else {
-      for (std::int32_t i = 0; i < inside; ++i) {
-        const auto index = static_cast<std::int32_t>(from + i * exactStep);
-        const float* cluster = table_[index / kClusterSize].get();
-        put(i, cluster, index % kClusterSize, 1);
-      }
-    }
-    for (std::int32_t i = inside; i < count; ++i) {
-      const std::int32_t last = length - 1;
-      put(i, table_[last / kClusterSize].get(), last % kClusterSize, 1);
-    }
-  }
-
  private:
-  // A missing cluster (a store released after a failed growth) reads as silence.
-  void put(std::int32_t at, const float* cluster, std::int32_t offset, std::int32_t n) {
+  void copy(int c, std::int32_t at, std::int32_t k, std::int32_t offset, std::int32_t n) {
+    const float* cluster = tables_[c][k].get();
+    float* out = outs_[c] + at;
     if (cluster == nullptr) {
-      fill(at, n);
+      fill(out, n);
     } else if (replace_) {
-      std::memcpy(dst_ + at, cluster + offset, sizeof(float) * static_cast<std::size_t>(n));
+      std::memcpy(out, cluster + offset, sizeof(float) * static_cast<std::size_t>(n));
     } else {
-      for (std::int32_t j = 0; j < n; ++j) dst_[at + j] += cluster[offset + j];
+      for (std::int32_t j = 0; j < n; ++j) out[j] += cluster[offset + j];
     }
   }
-  void fill(std::int32_t at, std::int32_t n) {
-    if (replace_) std::fill_n(dst_ + at, n, 0.0f);
+
+  void stepInCluster(std::int32_t at, std::int32_t k, FixedFrames local, FixedFrames step,
+                     std::int32_t n) {
+    const auto offset = static_cast<std::uint32_t>(local >> kFractionBits);
+    const auto fraction = static_cast<std::uint32_t>(local);
+    const auto wholeStep = static_cast<std::uint32_t>(step >> kFractionBits);
+    const auto fractionStep = static_cast<std::uint32_t>(step);
+    const float* first = tables_[0][k].get();
+    const float* second = channels_ > 1 ? tables_[1][k].get() : nullptr;
+    if (channels_ > 1 && first != nullptr && second != nullptr) {
+      if (replace_) {
+        stepPair<true>(first, second, outs_[0] + at, outs_[1] + at, offset, fraction, wholeStep,
+                       fractionStep, n);
+      } else {
+        stepPair<false>(first, second, outs_[0] + at, outs_[1] + at, offset, fraction, wholeStep,
+                        fractionStep, n);
+      }
+      return;
+    }
+    for (int c = 0; c < channels_; ++c) {
+      const float* cluster = tables_[c][k].get();
+      float* out = outs_[c] + at;
+      if (cluster == nullptr) {
+        fill(out, n);
+      } else if (replace_) {
+        stepPair<true>(cluster, nullptr, out, nullptr, offset, fraction, wholeStep, fractionStep, n);
+      } else {
+        stepPair<false>(cluster, nullptr, out, nullptr, offset, fraction, wholeStep, fractionStep,
+                        n);
+      }
+    }
   }
 
-  const std::unique_ptr<float[]>* table_;
-  float* dst_;
+  // One output, or two from the same positions when there is a second source.
+  template <bool kReplace>
+  static void stepPair(const float* a, const float* b, float* outA, float* outB,
+                       std::uint32_t offset, std::uint32_t fraction, std::uint32_t wholeStep,
+                       std::uint32_t fractionStep, std::int32_t n) {
+    auto put = [](float* out, std::int32_t j, float value) {
+      if constexpr (kReplace) {
+        out[j] = value;
+      } else {
+        out[j] += value;
+      }
+    };
+    std::int32_t j = 0;
+    for (; j < n; ++j) {
+      put(outA, j, a[offset]);
+      if (b != nullptr) put(outB, j, b[offset]);
+      fraction += fractionStep;
+      offset += wholeStep + (fraction < fractionStep ? 1u : 0u);
+    }
+  }
+
+  void fill(float* out, std::int32_t n) const {
+    if (replace_) std::fill_n(out, n, 0.0f);
+  }
+
+  const std::unique_ptr<float[]>* tables_[kMaxChannels] = {};
+  float* outs_[kMaxChannels] = {};
+  int channels_ = 0;
   bool replace_;
 };
 
 }  // namespace
+
+void ClusterStore::readStereo(float* left, float* right, int leftChannel, int rightChannel,
+                              std::int32_t frames, FixedFrames start, FixedFrames step,
+                              bool replace, std::int32_t length) const {
+  if (left == nullptr || right == nullptr || frames <= 0) return;
+  const auto valid = [](int c) { return c >= 0 && c < kMaxChannels; };
+  length = std::min(length, kMaxClusters * kClusterSize);
+  if (!valid(leftChannel) || !valid(rightChannel) || length <= 0 || step <= 0) {
+    if (replace) {
+      resampled_read::silence(left, frames);
+      resampled_read::silence(right, frames);
+    }
+    return;
+  }
+  const FixedFrames end = wholeFrames(length);
+  if (start < 0 || start >= end) start = ((start % end) + end) % end;
+  SteppedRead read(replace);
+  read.addChannel(clusters_[leftChannel], left);
+  read.addChannel(clusters_[rightChannel], right);
+  read.run(start, step, frames, length);
+}
 
 void ClusterStore::readChannel(float* dst, int channel, std::int32_t frames, std::int32_t start,
                                float ratio, bool replace, std::int32_t length) const {
@@ -233,14 +270,12 @@ void ClusterStore::readChannel(float* dst, int channel, std::int32_t frames, std
   // No store holds more than the full table; a larger length would index past it.
   length = std::min(length, kMaxClusters * kClusterSize);
   const std::unique_ptr<float[]>* table = clusters_[channel];
+  const FixedFrames step = fixedStep(ratio);
   resampled_read::forEachRun(frames, resampled_read::wrapStart(start, length), ratio, length,
                              [&](std::int32_t offset, std::int32_t from, std::int32_t count) {
-                               ClusterRun run(table, dst + offset, replace);
-                               if (ratio == 1.0f) {
-                                 run.copy(from, count);
-                               } else {
-                                 run.step(from, count, ratio, length);
-                               }
+                               SteppedRead run(replace);
+                               run.addChannel(table, dst + offset);
+                               run.run(wholeFrames(from), step, count, length);
                              });
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "player/fixed_frames.h"
 #include "player/store_layout.h"
 
 namespace vintrove {
@@ -47,6 +48,14 @@ class ClusterStore {
   // the caller. Never reads at or beyond length.
   void readChannel(float* dst, int channel, std::int32_t frames, std::int32_t start, float ratio,
                    bool replace, std::int32_t length) const;
+
+  // Playback's read of both outputs: output sample i reads the stored frame at the whole part of
+  // (start + i x step), modulo length, from leftChannel into left and rightChannel into right
+  // (a mono file names channel 0 twice). Writes (replace) or adds. length is the playable frame
+  // count read once by the caller; a step or length of 0 or less writes silence or nothing.
+  void readStereo(float* left, float* right, int leftChannel, int rightChannel,
+                  std::int32_t frames, FixedFrames start, FixedFrames step, bool replace,
+                  std::int32_t length) const;
 
   std::int32_t capacity() const { return capacity_; }
   std::int32_t clusterCount(int channel) const;

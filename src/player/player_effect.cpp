@@ -1,5 +1,6 @@
 #include "player/player_effect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -66,13 +67,10 @@ PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor
 }
 
 PlayerEffect::~PlayerEffect() {
-  // The loader stops its decoding thread, which reports to the editor, before the editor goes.
-  // Not reset(): that empties the pointer before the deleter has waited for a report in
-  // progress, which still reads the loader through it.
-  if (loader != nullptr) {
-    loader.get_deleter()(loader.get());
-    static_cast<void>(loader.release());
-  }
+  // Reports in progress end before the loader pointer changes: they read it. Then the loader
+  // stops its decoding thread, which reports to the editor, before the editor goes.
+  if (loader != nullptr) loader->detachOwner();
+  loader.reset();
 }
 
 void PlayerEffect::setParameter(std::int32_t index, float value) {
@@ -101,11 +99,8 @@ float PlayerEffect::getParameter(std::int32_t index) {
       return playing.load() ? 1.0f : 0.0f;
     case 1:
       return loop.load() ? 1.0f : 0.0f;
-    case 2: {
-      const std::int32_t frames = length.load();
-      if (frames <= 0) return 0.0f;
-      return static_cast<float>(position.load()) / static_cast<float>(frames);
-    }
+    case 2:
+      return positionFraction();
     case 3:
       return pitch.load() * kPitchToParameter + 0.5f;
     default:
@@ -122,6 +117,19 @@ void PlayerEffect::resume() { position.store(0); }
 void PlayerEffect::setSampleRate(float rate) {
   ExtendedEffect::setSampleRate(rate);
   hostSampleRate.store(rate);
+}
+
+void PlayerEffect::setBlockSizeAndSampleRate(std::int32_t size, float rate) {
+  ExtendedEffect::setBlockSizeAndSampleRate(size, rate);
+  hostSampleRate.store(rate);
+}
+
+float PlayerEffect::positionFraction() const {
+  const std::int32_t frames = length.load();
+  if (frames <= 0) return 0.0f;
+  // The length can shrink under the position (the estimate, then the exact length).
+  const std::int32_t at = std::min(wholePart(position.load()), frames);
+  return static_cast<float>(at) / static_cast<float>(frames);
 }
 
 void PlayerEffect::setProgramName(char* name) {
@@ -184,7 +192,7 @@ void PlayerEffect::setPosition(float fraction) {
   if (!(fraction >= 0.0f)) fraction = 0.0f;
   if (fraction > 1.0f) fraction = 1.0f;
   const std::int32_t frames = length.load();
-  position.store(static_cast<std::int32_t>(static_cast<double>(frames) * fraction));
+  position.store(wholeFrames(static_cast<std::int32_t>(static_cast<double>(frames) * fraction)));
   if (frames > 0) refreshPositionDisplay();
 }
 
@@ -243,6 +251,13 @@ void PlayerEffect::loadingTick(std::int32_t) {
   if (port != nullptr) port->showLoadingProgress();
 }
 
+// The loader calls this inside start() while no read is in progress: the new file plays from
+// its first frame, whatever the audio thread did with the position meanwhile.
+void PlayerEffect::loadBegins() {
+  position.store(0);
+  framesSinceDisplay.store(0);
+}
+
 std::int32_t PlayerEffect::fileSampleRate() const {
   return loader != nullptr ? loader->getSampleRate() : 0;
 }
@@ -250,9 +265,9 @@ std::int32_t PlayerEffect::fileSampleRate() const {
 void PlayerEffect::refreshPositionDisplay() {
   const std::int32_t frames = length.load();
   if (port == nullptr || frames <= 0) return;
-  const std::int32_t at = position.load();
+  const std::int32_t at = std::min(wholePart(position.load()), frames);
   const std::int32_t rate = fileSampleRate();
-  port->showPosition(static_cast<float>(at) / static_cast<float>(frames), rate > 0 ? at / rate : 0);
+  port->showPosition(positionFraction(), rate > 0 ? at / rate : 0);
 }
 
 }  // namespace vintrove

@@ -10,6 +10,7 @@
 
 #include "host/extended_effect.h"
 #include "player/cluster_sample_loader.h"
+#include "player/fixed_frames.h"
 #include "player/loader_owner.h"
 #include "player/player_editor_port.h"
 #include "player/sample_loader.h"
@@ -37,6 +38,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   void suspend() override;
   void resume() override;
   void setSampleRate(float rate) override;
+  void setBlockSizeAndSampleRate(std::int32_t size, float rate) override;
   void setProgramName(char* name) override;
   void getProgramName(char* name) override;
   void getParameterLabel(std::int32_t index, char* label) override;
@@ -62,11 +64,13 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   // Called by the loader's decoding thread.
   void setLength(std::int32_t frames) override;
   void loadingTick(std::int32_t frames) override;
+  void loadBegins() override;
 
   // Read-only views for the editor and tests.
   bool isPlaying() const { return playing.load(); }
   bool isLooping() const { return loop.load(); }
-  std::int32_t getPosition() const { return position.load(); }
+  std::int32_t getPosition() const { return wholePart(position.load()); }
+  FixedFrames getExactPosition() const { return position.load(); }
   std::int32_t getLength() const { return length.load(); }
   float getPitch() const { return pitch.load(); }
   PlayerEditorPort* editorPort() const { return port; }
@@ -74,6 +78,10 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
 
  private:
   void render(float** outputs, std::int32_t sampleFrames, bool replace);
+  // Plays what there is of the block; answers how many of its first samples it wrote (or added).
+  std::int32_t playBlock(float** outputs, std::int32_t sampleFrames, bool replace);
+  // position / length as the parameter, the displays and the cues see it: 0 to 1.
+  float positionFraction() const;
   // File frames per output frame, or 0 when the host or file rate gives no usable ratio.
   float speedRatio(std::int32_t fileRate) const;
   void refreshPositionDisplay();
@@ -87,7 +95,8 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   char programName[kProgramNameCapacity] = {};
   LoaderPtr<ClusterSampleLoader> loader;
   // Transport values, shared by the GUI, audio and decoding threads; each read and written whole.
-  std::atomic<std::int32_t> position{0};
+  // File frames in 32.32 fixed point: the whole part is what the parameter and displays show.
+  std::atomic<FixedFrames> position{0};
   std::atomic<std::int32_t> length{0};
   std::atomic<bool> loop{false};
   std::atomic<bool> playing{false};
@@ -100,6 +109,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   StateRecall recall;
 
   static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+  static_assert(std::atomic<FixedFrames>::is_always_lock_free);
   static_assert(std::atomic<float>::is_always_lock_free);
   static_assert(std::atomic<bool>::is_always_lock_free);
 };

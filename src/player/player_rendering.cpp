@@ -1,6 +1,8 @@
 // The audio callback: plays the decoded file into the two outputs at the speed of the pitch and
-// the two sample rates, advances the position, ends or wraps the file, and moves the editor's
-// position display every 4000 file frames. Allocates nothing and takes no lock.
+// the two sample rates, advances the exact (32.32) position, ends or wraps the file, and moves
+// the editor's position display every 4000 file frames. Replacing mode writes every output
+// sample, silence when there is nothing to play. Allocates nothing and takes no lock.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -10,9 +12,19 @@ namespace vintrove {
 
 namespace {
 
-// A block may skip at most this many file frames; beyond it the rates are taken as unusable,
-// which keeps the position arithmetic inside 32 bits.
-constexpr double kLargestAdvance = 1073741824.0;  // 2^30
+// A block may advance at most this many file frames; beyond it the rates are taken as unusable,
+// which keeps the position arithmetic far inside 64 bits.
+constexpr FixedFrames kLargestAdvance = wholeFrames(1073741824);  // 2^30 frames
+
+bool usableOutputs(float** outputs) {
+  return outputs != nullptr && outputs[0] != nullptr && outputs[1] != nullptr;
+}
+
+void writeSilence(float** outputs, std::int32_t from, std::int32_t to) {
+  if (from >= to) return;
+  std::fill(outputs[0] + from, outputs[0] + to, 0.0f);
+  std::fill(outputs[1] + from, outputs[1] + to, 0.0f);
+}
 
 }  // namespace
 
@@ -33,33 +45,53 @@ float PlayerEffect::speedRatio(std::int32_t fileRate) const {
 }
 
 void PlayerEffect::render(float** outputs, std::int32_t sampleFrames, bool replace) {
-  const std::int32_t frames = length.load();
-  if (sampleFrames <= 0 || frames <= 0 || loader == nullptr) return;
-  const float ratio = speedRatio(fileSampleRate());
-  const double exactAdvance = static_cast<double>(sampleFrames) * ratio;
-  if (ratio == 0.0f || exactAdvance >= kLargestAdvance) return;
-  if (!playing.load()) return;
-  const std::int32_t start = position.load();
-  if (!loader->read(outputs, sampleFrames, start, ratio, replace)) return;
+  if (sampleFrames <= 0 || !usableOutputs(outputs)) return;
+  const std::int32_t played = playBlock(outputs, sampleFrames, replace);
+  if (replace) writeSilence(outputs, played, sampleFrames);
+}
 
-  const auto advance = static_cast<std::int32_t>(exactAdvance);
-  std::int64_t next = static_cast<std::int64_t>(start) + advance;
-  std::int32_t sinceDisplay = framesSinceDisplay.load() + advance;
+std::int32_t PlayerEffect::playBlock(float** outputs, std::int32_t sampleFrames, bool replace) {
+  const std::int32_t frames = length.load();
+  if (frames <= 0 || loader == nullptr || !playing.load()) return 0;
+  // The generation first: a position and a rate read after it belong to that file (see
+  // loadBegins); the read refuses when either has changed.
+  const std::uint32_t generation = loader->loadGeneration();
+  const std::int32_t fileRate = fileSampleRate();
+  const FixedFrames step = fixedStep(speedRatio(fileRate));
+  if (step == 0 || step > kLargestAdvance / sampleFrames) return 0;
+
+  FixedFrames start = position.load();
+  const FixedFrames end = wholeFrames(frames);
+  const FixedFrames advance = step * sampleFrames;
+  const bool again = loop.load();
+  // Without loop the part of the block past the end is silence, not the start of the file.
+  std::int32_t audible = sampleFrames;
+  if (!again && start + advance > end) {
+    audible = start >= end ? 0 : static_cast<std::int32_t>((end - start + step - 1) / step);
+  }
+  if (audible > 0 && !loader->play(outputs, audible, start, step, replace, generation, fileRate)) return 0;
+
+  FixedFrames next = start + advance;
   bool stopped = false;
-  if (next > frames) {
-    const bool again = loop.load();
-    playing.store(again);
+  if (next > end) {
     if (again) {
-      next -= frames;
+      next %= end;
     } else {
       next = 0;
       stopped = true;
-      if (port != nullptr) port->showPlaying(false);
     }
   }
-  position.store(static_cast<std::int32_t>(next));
+  const std::int32_t passed = wholePart(start + advance) - wholePart(start);
+  // Someone else moved the position meanwhile (a new file, the slider): theirs stands.
+  if (!position.compare_exchange_strong(start, next)) return audible;
+  if (stopped) {
+    playing.store(false);
+    if (port != nullptr) port->showPlaying(false);
+  }
+  const std::int32_t sinceDisplay = framesSinceDisplay.load() + passed;
   if (sinceDisplay > kDisplayInterval || stopped) refreshPositionDisplay();
   framesSinceDisplay.store(sinceDisplay % kDisplayInterval);
+  return audible;
 }
 
 }  // namespace vintrove

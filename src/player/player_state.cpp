@@ -2,10 +2,12 @@
 // record (state_record.h); setChunk checks a record whole, then loads its file the usual way
 // and applies Loop and Pitch at once, Position and Playing once the file's exact length is known.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
 #include "player/player_effect.h"
+#include "player/fixed_frames.h"
 #include "player/state_record.h"
 
 namespace vintrove {
@@ -13,15 +15,18 @@ namespace vintrove {
 namespace {
 
 constexpr float kPitchToParameter = 0.041666668f;  // 1 / 24
-// Slack for the fraction's rounding: the saved frame comes back, not the one before it.
-constexpr double kFrameSlack = 0.001;
 
 float clampUnit(float value) { return std::min(1.0f, std::max(0.0f, value)); }
 
-// The frame a saved fraction (0 to 1) of the length names.
-std::int32_t framesAt(std::int32_t length, double fraction) {
-  const double at = static_cast<double>(length) * fraction + kFrameSlack;
-  return std::min(length, static_cast<std::int32_t>(at));
+// The position a saved fraction (0 to 1) of the length names: a fraction saved from a position
+// comes back to that position, fraction of a frame included. For long files a float64 holds the
+// product only to about 2^-21 of a frame, so what lands that close to a whole frame is that frame
+// (1 / 49 x 49 is 0.99999999999999989, not 1).
+FixedFrames positionAt(std::int32_t length, double fraction) {
+  FixedFrames at = std::llround(static_cast<double>(length) * fraction * static_cast<double>(kOneFrame));
+  const FixedFrames nearestWhole = (at + kOneFrame / 2) & ~(kOneFrame - 1);
+  if (at > nearestWhole - (kOneFrame >> 16) && at < nearestWhole + (kOneFrame >> 16)) at = nearestWhole;
+  return std::min(wholeFrames(length), std::max<FixedFrames>(0, at));
 }
 
 }  // namespace
@@ -42,8 +47,8 @@ std::int32_t PlayerEffect::getChunk(void** data, bool) {
     } else {
       state.playing = playing.load();
       const std::int32_t frames = length.load();
-      const std::int32_t at = position.load();
-      state.position = frames > 0 ? std::min(1.0, std::max(0, at) / static_cast<double>(frames)) : 0.0;
+      const auto at = static_cast<double>(std::max<FixedFrames>(0, position.load()));
+      state.position = frames > 0 ? std::min(1.0, at / (static_cast<double>(frames) * static_cast<double>(kOneFrame))) : 0.0;
     }
     writeStateRecord(state, recall.chunk);
     *data = recall.chunk.data();
@@ -75,7 +80,7 @@ std::int32_t PlayerEffect::setChunk(void* data, std::int32_t byteSize, bool) {
     recall.waiting.store(false);
     const std::int32_t frames = length.load();
     if (frames > 0) {
-      position.store(framesAt(frames, state.position));
+      position.store(positionAt(frames, state.position));
       refreshPositionDisplay();
       playing.store(state.playing);
       if (port != nullptr) port->showPlaying(state.playing);
@@ -109,7 +114,7 @@ void PlayerEffect::applyRecalledTransport(std::int32_t frames) {
     std::lock_guard<platform::Lock> guard(recall.state);
     if (!recall.waiting.load()) return;
     recall.waiting.store(false);
-    position.store(framesAt(frames, recall.position));
+    position.store(positionAt(frames, recall.position));
     nowPlaying = recall.playing;
   }
   refreshPositionDisplay();

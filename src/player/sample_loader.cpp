@@ -36,11 +36,8 @@ std::int32_t clampToInt32(std::int64_t value) {
 
 void LoaderDeleter::operator()(SampleLoader* loader) const {
   if (loader == nullptr) return;
-  {
-    // No more reports: the owner is usually being destroyed right after.
-    loader->owner.store(nullptr);
-    StoreGate::ReleaseHold noReportInProgress(loader->reportGate);
-  }
+  // No more reports: the owner is usually being destroyed right after.
+  loader->detachOwner();
   loader->stopRequested.store(true);
   if (!loader->loadSlot.wait(SampleLoader::kDestroyWaitMilliseconds)) {
     // Still loading (a warning box may be up): the last of us frees the loader.
@@ -56,6 +53,11 @@ void SampleLoader::destroyNow(SampleLoader* loader) {
 
 SampleLoader::SampleLoader(LoaderOwner* loaderOwner) : owner(loaderOwner) { forgetStore(); }
 
+void SampleLoader::detachOwner() {
+  owner.store(nullptr);
+  StoreGate::ReleaseHold noReportInProgress(reportGate);
+}
+
 SampleLoader::~SampleLoader() {
   std::lock_guard<platform::Lock> guard(storeLock);
   samples.release();
@@ -63,7 +65,8 @@ SampleLoader::~SampleLoader() {
 
 bool SampleLoader::start(const char* newPath) {
   stopRequested.store(true);
-  loadSlot.wait();
+  // A load whose warning box is up cannot stop; the caller's thread must not wait for a click.
+  if (!loadSlot.wait(kStartWaitMilliseconds)) return false;
   stopRequested.store(false);
   complete.store(false);
   const std::size_t length = newPath != nullptr ? std::strlen(newPath) : kPathCapacity;
@@ -77,6 +80,7 @@ bool SampleLoader::start(const char* newPath) {
     loadSlot.release();
     return false;
   }
+  forgetPreviousFile();
   lifetime.store(kLoading);
   if (!platform::startLowPriorityThread(&SampleLoader::threadEntry, this)) {
     mapping.close();
@@ -91,8 +95,19 @@ bool SampleLoader::start(const char* newPath) {
 
 void SampleLoader::stop() {
   stopRequested.store(true);
-  loadSlot.wait();
-  loadSlot.release();
+  // Bounded like start(): a load whose warning box is up does not hold the caller's thread.
+  if (loadSlot.wait(kStartWaitMilliseconds)) loadSlot.release();
+}
+
+// The previous store stays allocated until the decoding thread replaces it, but from here on no
+// read serves it: reads already in progress end first, later ones find nothing decoded, and a
+// read that was asked for before carries an older generation.
+void SampleLoader::forgetPreviousFile() {
+  std::lock_guard<platform::Lock> guard(storeLock);  // the contiguous read's lock
+  StoreGate::ReleaseHold noReadInProgress(readGate);
+  decodedFrames.store(0);
+  if (LoaderOwner* target = owner.load()) target->loadBegins();
+  generation.fetch_add(1);
 }
 
 void SampleLoader::threadEntry(void* loader) {
@@ -115,10 +130,12 @@ bool SampleLoader::openFile() {
     fileData = nullptr;
   }
   mapped = false;
+  // The defaults only once the new file is open: a file that cannot be opened leaves the one
+  // that plays at its own rate.
+  if (!mapping.open(path)) return false;
   channels.store(2);
   sampleRate.store(44100);
   bitRate.store(128000);
-  if (!mapping.open(path)) return false;
   fileData = mapping.data();
   fileSize = mapping.size();
   mapped = true;
@@ -344,6 +361,7 @@ bool SampleLoader::read(float** outputs, std::int32_t frames, std::int32_t posit
   std::lock_guard<platform::Lock> guard(storeLock);
   if (stopRequested.load()) return false;
   const std::int32_t length = decodedFrames.load();
+  if (length <= 0) return false;  // a new load began since the test above
   const std::int32_t startFrame = position >= 0 ? position % length : 0;
   const int second = channels.load() > 1 ? 1 : 0;
   readChannel(outputs[0], 0, length, frames, startFrame, ratio, replace);

@@ -40,6 +40,8 @@ class SampleLoader {
  public:
   static constexpr std::int32_t kPathCapacity = 1024;
   static constexpr std::uint32_t kDestroyWaitMilliseconds = 1000;
+  // How long start() waits for a previous load to stop before it refuses the new file.
+  static constexpr std::uint32_t kStartWaitMilliseconds = 1000;
 
   explicit SampleLoader(LoaderOwner* owner);
   SampleLoader(const SampleLoader&) = delete;
@@ -48,7 +50,9 @@ class SampleLoader {
   // Operations in the order of the loader's operation table.
   virtual ~SampleLoader();
   // Stops a running load, waits for the load slot, maps the file and starts the decoding
-  // thread. False when the file cannot be opened and mapped (or the path does not fit).
+  // thread. False when the file cannot be opened and mapped (or the path does not fit), and when
+  // the previous load has not stopped within kStartWaitMilliseconds (its warning box is up).
+  // Once the file is open, reads serve nothing of the previous file.
   virtual bool start(const char* newPath);
   virtual void decodeFile();
   // One whole load of size bytes (kept alive by the caller) on the calling thread: no file, no
@@ -67,8 +71,8 @@ class SampleLoader {
   virtual bool growStore(std::int32_t channelCount, std::int32_t newCapacity);
   virtual void releaseStore();
 
-  // Stops a running load and returns once it has ended (its last report made); nothing is
-  // reported again until the next start. Not in the operation table.
+  // Stops a running load and returns once it has ended (its last report made), or after a
+  // second when it cannot end (its warning box is up). Not in the operation table.
   void stop();
 
   // Read by the player once a load has started.
@@ -79,6 +83,10 @@ class SampleLoader {
   std::int32_t getCapacity() const { return capacity.load(); }
   bool isComplete() const { return complete.load(); }
   bool isStopRequested() const { return stopRequested.load(); }
+  // Counts the files opened by start(); a read for an older count plays nothing.
+  std::uint32_t loadGeneration() const { return generation.load(); }
+  // No more reports to the owner once this returns (none is in progress either).
+  void detachOwner();
   const char* getPath() const { return path; }
 
   // The editor's overview image (248 x 16, 24-bit); set by the player before each start.
@@ -131,6 +139,7 @@ class SampleLoader {
 
   StoreGate readGate;    // keeps a store release from overlapping a read in progress
   StoreGate reportGate;  // keeps the owner's detachment from overlapping a report
+  std::atomic<std::uint32_t> generation{0};
 
  private:
   friend struct LoaderDeleter;
@@ -139,6 +148,7 @@ class SampleLoader {
   static void threadEntry(void* loader);
   static void destroyNow(SampleLoader* loader);
   void endLoad();
+  void forgetPreviousFile();
   void warnTooBig();
   void decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep);
   bool nextFrameOfStream(MpegDecoder& decoder, const mad_header& first);

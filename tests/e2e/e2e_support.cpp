@@ -58,10 +58,6 @@ int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& af
   return changed;
 }
 
-std::int64_t blockAdvance(float ratio, std::int32_t blockFrames) {
-  return static_cast<std::int64_t>(static_cast<float>(blockFrames) * ratio);
-}
-
 float speedRatio(float pitchParameter, float hostRate, int fileRate) {
   const float pitch = (2.0f * pitchParameter - 1.0f) * 12.0f;
   return (pitch * 0.01f + 1.0f) / hostRate * static_cast<float>(fileRate);
@@ -73,20 +69,15 @@ std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const Ref
   const auto& left = file.samples[0];
   const auto& right = file.samples[file.channels > 1 ? 1 : 0];
   std::int64_t wrong = 0;
-  std::int64_t blockStart = start;
-  for (std::size_t first = 0; first < rendered.frames(); first += kBlockSize) {
-    for (std::size_t k = first; k < first + kBlockSize && k < rendered.frames(); ++k) {
-      const auto nominal =
-          blockStart + static_cast<std::int64_t>(static_cast<double>(k - first) * ratio);
-      bool found = false;
-      for (std::int64_t candidate = nominal - 1; candidate <= nominal + 1 && !found; ++candidate) {
-        const std::int64_t at = ((candidate % length) + length) % length;
-        found = rendered.left[k] == left[static_cast<std::size_t>(at)] &&
-                rendered.right[k] == right[static_cast<std::size_t>(at)];
-      }
-      wrong += found ? 0 : 1;
+  for (std::size_t k = 0; k < rendered.frames(); ++k) {
+    const auto nominal = start + static_cast<std::int64_t>(static_cast<double>(k) * ratio);
+    bool found = false;
+    for (std::int64_t candidate = nominal - 1; candidate <= nominal + 1 && !found; ++candidate) {
+      const std::int64_t at = ((candidate % length) + length) % length;
+      found = rendered.left[k] == left[static_cast<std::size_t>(at)] &&
+              rendered.right[k] == right[static_cast<std::size_t>(at)];
     }
-    blockStart += blockAdvance(ratio);
+    wrong += found ? 0 : 1;
   }
   return wrong;
 }

@@ -63,15 +63,12 @@ std::string dataFile(const char* name);
 // Pixels of an editor rectangle that differ between two pictures.
 int changedPixels(const testhost::RgbImage& before, const testhost::RgbImage& after, RECT area);
 
-// Frames a block advances at this speed ratio (the fraction of a frame is dropped per block).
-std::int64_t blockAdvance(float ratio, std::int32_t blockFrames = kBlockSize);
-
 // The speed ratio the player uses: (pitch per cent x 0.01 + 1) / host rate x file rate.
 float speedRatio(float pitchParameter, float hostRate, int fileRate);
 
 // Counts rendered frames that are not the decoded frame playback at `ratio` from `start` should
-// give (nearest lower frame, each block starting where the previous one's truncated advance
-// ended; a frame either side is accepted for float rounding). Frames past the end wrap.
+// give: rendered frame k reads frame start + k x ratio (nearest lower frame, whatever the block
+// size; a frame either side is accepted for float rounding). Frames past the end wrap.
 std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const ReferenceDecode& file,
                                std::int64_t start, float ratio);
 

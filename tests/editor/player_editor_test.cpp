@@ -307,9 +307,8 @@ TEST_F(PlayerEditorTest, TheOverviewImageOutlivesTheWindow) {
 // A decoding thread may outlive its player (here it sits in the "file too big" box past the
 // 1000 ms the player waits): the overview image it draws into lives until that thread ends.
 TEST(PlayerEditorLifetime, TheOverviewImageOutlivesADecodingThreadThatOutlivesThePlayer) {
-  std::vector<unsigned char> bytes = writeLayer1(48000, 32, 1, 1200);
-  bytes.resize(9'000'000, 0);
-  TempFile huge(bytes, ".mp1");
+  // More than the store's 100,000,000 frames: 261,000 frames of 384 samples.
+  TempFile huge(writeLayer1(48000, 32, 1, 261000), ".mp1");
   auto player = std::make_unique<PlayerEffect>(nullptr, &PlayerEditor::create);
   auto* editor = dynamic_cast<PlayerEditor*>(player->editorPort());
   ASSERT_NE(editor, nullptr);
@@ -317,7 +316,7 @@ TEST(PlayerEditorLifetime, TheOverviewImageOutlivesADecodingThreadThatOutlivesTh
   ASSERT_FALSE(image.expired());
   player->loadFile(huge.path().c_str());
   HWND box = nullptr;
-  for (int waited = 0; box == nullptr && waited < 5000; waited += 20) {
+  for (int waited = 0; box == nullptr && waited < 60000; waited += 20) {
     Sleep(20);
     box = FindWindowA("#32770", "Vintrove");
   }

@@ -192,8 +192,8 @@ TEST(Dispatcher, TheBaseTableAloneAnswersZeroForTheExtendedOpcodes) {
 }
 
 TEST(Dispatcher, NullPointersWhereTheEffectWouldReadOrWriteAreRefused) {
-  const std::int32_t guarded[] = {4,  5,  6,  7,  8,  13, 23, 24, 25, 27, 29, 33, 34, 38,
-                                  39, 40, 41, 42, 45, 46, 47, 48, 51, 56, 62, 63, 64, 66};
+  const std::int32_t guarded[] = {4,  5,  6,  7,  8,  13, 23, 24, 27, 29, 33, 34, 38,
+                                  39, 40, 41, 42, 45, 46, 47, 48, 51, 56, 62, 64, 66};
   for (std::int32_t opcode : guarded) {
     SCOPED_TRACE(opcode);
     RecordingEffect effect;
@@ -201,6 +201,18 @@ TEST(Dispatcher, NullPointersWhereTheEffectWouldReadOrWriteAreRefused) {
     EXPECT_EQ(effect.dispatcher(opcode, 1, 1, nullptr, 1.0f), 0);
     EXPECT_THAT(effect.calls, IsEmpty());
   }
+}
+
+// Events (25) and the current MIDI program (63) answer as the opcode table says even with a
+// null pointer: the operations themselves never read through it.
+TEST(Dispatcher, EventsAndCurrentProgramAnswerTheirTableValuesWithANullPointer) {
+  PlainEffect effect;
+  EXPECT_EQ(effect.dispatcher(63, 0, 0, nullptr, 0.0f), -1);
+  EXPECT_EQ(effect.dispatcher(25, 0, 0, nullptr, 0.0f), 0);
+  RecordingEffect recording;
+  recording.answer = 1;
+  EXPECT_EQ(recording.dispatcher(25, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_THAT(recording.calls, ElementsAre("processEvents(null)"));
 }
 
 TEST(Dispatcher, TheDefaultsAnswerAsAnEffectWithoutOverridesShould) {

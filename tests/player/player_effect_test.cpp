@@ -360,6 +360,15 @@ TEST(PlayerHostInput, NullTextsAreIgnored) {
   EXPECT_STREQ(text, "Default");
 }
 
+// With a null pointer the player answers 25 with 1 and 63 with -1, as with a record.
+TEST(PlayerHostInput, EventsAndCurrentProgramAnswerAsTheTableSaysWithANullPointer) {
+  RecordedPlayer p;
+  EffectRecord* record = p.player->getRecord();
+  EXPECT_EQ(record->dispatcher(record, 25, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_EQ(record->dispatcher(record, 63, 0, 0, nullptr, 0.0f), -1);
+  EXPECT_TRUE(p.port.commands.empty());
+}
+
 TEST(PlayerHostInput, TheDispatcherReachesTheParameterTexts) {
   RecordedPlayer p;
   EffectRecord* record = p.player->getRecord();

@@ -2,9 +2,10 @@
 // without loop, the position display cadence, the samples themselves, and bad host input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,17 +70,18 @@ struct LoadedPlayer : RecordedPlayer {
   std::int32_t frames = 0;
 };
 
-TEST(PlayerRendering, BlocksThatProduceNothingLeaveTheBuffersAndPosition) {
+// Replacing means every output sample is written: a block with nothing to play is silence (a
+// host that reuses its buffers would otherwise hear its last block again); adding adds nothing.
+TEST(PlayerRendering, BlocksWithNothingToPlayAreSilenceWhenReplacingAndUntouchedWhenAdding) {
   struct Case {
     const char* what;
     std::int32_t length;  // 0: none
     bool playing;
-    std::int32_t frames;
+    float hostRate;
   };
-  const Case cases[] = {{"no length", 0, true, 512},
-                        {"zero frames", 1000, true, 0},
-                        {"negative frames", 1000, true, -5},
-                        {"not playing", 1000, false, 512}};
+  const Case cases[] = {{"no length", 0, true, 44100.0f},
+                        {"not playing", 1000, false, 44100.0f},
+                        {"unusable host rate", 1000, true, 0.0f}};
   for (const Case& c : cases) {
     for (bool replace : {true, false}) {
       SCOPED_TRACE(std::string(c.what) + (replace ? " replacing" : " adding"));
@@ -87,16 +89,17 @@ TEST(PlayerRendering, BlocksThatProduceNothingLeaveTheBuffersAndPosition) {
       ASSERT_TRUE(p.loaded);
       p.useLength(c.length);
       if (c.length > 0) p.player->setPosition(0.5f);
+      p.player->setSampleRate(c.hostRate);
       p.port.clear();
       const std::int32_t before = p.player->getPosition();
       p.player->setPlaying(c.playing);
       Block block(512);
       if (replace) {
-        p.player->processReplacing(nullptr, block.outputs(), c.frames);
+        p.player->processReplacing(nullptr, block.outputs(), 512);
       } else {
-        p.player->process(nullptr, block.outputs(), c.frames);
+        p.player->process(nullptr, block.outputs(), 512);
       }
-      EXPECT_TRUE(block.allEqual(kUntouched));
+      EXPECT_TRUE(block.allEqual(replace ? 0.0f : kUntouched));
       EXPECT_EQ(p.player->getPosition(), before);
       EXPECT_TRUE(p.port.positions.empty());
       EXPECT_TRUE(p.port.playingShown.empty());
@@ -104,21 +107,33 @@ TEST(PlayerRendering, BlocksThatProduceNothingLeaveTheBuffersAndPosition) {
   }
 }
 
-TEST(PlayerRendering, PositionAdvancesByTheTruncatedSpeedRatio) {
+TEST(PlayerRendering, BlocksOfNoFramesTouchNothing) {
+  for (std::int32_t frames : {0, -5}) {
+    LoadedPlayer p;
+    ASSERT_TRUE(p.loaded);
+    p.player->setPlaying(true);
+    Block block(512);
+    p.player->processReplacing(nullptr, block.outputs(), frames);
+    p.player->process(nullptr, block.outputs(), frames);
+    EXPECT_TRUE(block.allEqual(kUntouched));
+    EXPECT_EQ(p.player->getPosition(), 0);
+  }
+}
+
+// The position keeps the fraction of a frame: after n blocks it is the whole part of
+// n x frames x ratio, with the ratio as the 32-bit float the player computes.
+TEST(PlayerRendering, PositionAdvancesByExactlyFramesTimesRatio) {
   struct Case {
     const char* what;
     float hostRate;
     float pitchSlider;  // 0.5 is 0 per cent
     std::int32_t frames;
-    std::int32_t advance;
   };
   const Case cases[] = {
-      {"same rates", 44100.0f, 0.5f, 512, 512},
-      {"48 kHz host", 48000.0f, 0.5f, 512, 470},
-      {"pitch -12", 44100.0f, 0.0f, 512, 450},
-      {"pitch +12", 44100.0f, 1.0f, 512, 573},
-      {"22.05 kHz host", 22050.0f, 0.5f, 100, 200},
-      {"odd block at 48 kHz", 48000.0f, 0.5f, 333, 305},
+      {"same rates", 44100.0f, 0.5f, 512},     {"48 kHz host", 48000.0f, 0.5f, 512},
+      {"pitch -12", 44100.0f, 0.0f, 512},      {"pitch +12", 44100.0f, 1.0f, 512},
+      {"22.05 kHz host", 22050.0f, 0.5f, 100}, {"odd block at 48 kHz", 48000.0f, 0.5f, 333},
+      {"16-frame blocks at 48 kHz", 48000.0f, 0.5f, 16},
   };
   for (const Case& c : cases) {
     for (bool replace : {true, false}) {
@@ -128,12 +143,76 @@ TEST(PlayerRendering, PositionAdvancesByTheTruncatedSpeedRatio) {
       p.player->setSampleRate(c.hostRate);
       p.player->setPitch(c.pitchSlider);
       p.player->setPlaying(true);
-      for (int block = 1; block <= 3; ++block) {
+      const double ratio = static_cast<float>((p.player->getPitch() * 0.01 + 1.0) / c.hostRate * 44100.0);
+      for (int block = 1; block <= 5; ++block) {
         p.render(c.frames, replace);
-        EXPECT_EQ(p.player->getPosition(), block * c.advance);
+        EXPECT_EQ(p.player->getPosition(),
+                  static_cast<std::int32_t>(std::floor(block * c.frames * ratio)));
       }
       EXPECT_TRUE(p.player->isPlaying());
     }
+  }
+}
+
+// Output sample n since the start reads the stored frame floor(n x ratio), whatever the host's
+// block size; blocks of 1, 7, 64, 100 and 4096 frames and blocks split unevenly (as at
+// automation points) all give the same samples and the same position.
+TEST(PlayerRendering, EveryBlockSizeFollowsTheExactSteppingRule) {
+  const ReferenceDecode reference = referenceDecodeFile(testDataPath(kFile));
+  ASSERT_EQ(reference.channels, 2);
+  constexpr std::int32_t kTotal = 3 * 4096;
+  const std::vector<std::int32_t> uneven = {5, 93, 1, 400, 17, 64, 250};
+  struct Case {
+    const char* what;
+    std::vector<std::int32_t> blocks;  // repeated until kTotal frames are rendered
+  };
+  const Case cases[] = {{"1", {1}},     {"7", {7}},       {"64", {64}},
+                        {"100", {100}}, {"4096", {4096}}, {"uneven", uneven}};
+  for (float hostRate : {48000.0f, 44100.0f}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + " at " + std::to_string(hostRate));
+      LoadedPlayer p;
+      ASSERT_TRUE(p.loaded);
+      p.player->setSampleRate(hostRate);
+      p.player->setPitch(0.9f);
+      p.player->setPlaying(true);
+      const double ratio =
+          static_cast<float>((p.player->getPitch() * 0.01 + 1.0) / hostRate * 44100.0);
+      Block all(kTotal);
+      std::int32_t done = 0;
+      for (std::size_t b = 0; done < kTotal; ++b) {
+        const std::int32_t frames = std::min(c.blocks[b % c.blocks.size()], kTotal - done);
+        float* outputs[2] = {all.left.data() + done, all.right.data() + done};
+        p.player->processReplacing(nullptr, outputs, frames);
+        done += frames;
+      }
+      int wrong = 0;
+      for (std::int32_t n = 0; n < kTotal && wrong < 5; ++n) {
+        const auto at = static_cast<std::size_t>(std::floor(n * ratio));
+        const auto i = static_cast<std::size_t>(n);
+        if (all.left[i] != reference.samples[0][at] || all.right[i] != reference.samples[1][at]) {
+          ADD_FAILURE() << "output " << n << " should be stored frame " << at;
+          ++wrong;
+        }
+      }
+      EXPECT_EQ(p.player->getPosition(), static_cast<std::int32_t>(std::floor(kTotal * ratio)));
+    }
+  }
+}
+
+// Opcode 43 (block size and sample rate together) sets the rate that rendering follows, as
+// opcode 10 does.
+TEST(PlayerRendering, BothRateOpcodesSetTheRenderingRate) {
+  for (std::int32_t opcode : {10, 43}) {
+    SCOPED_TRACE(opcode);
+    LoadedPlayer p;
+    ASSERT_TRUE(p.loaded);
+    EffectRecord* record = p.player->getRecord();
+    record->dispatcher(record, opcode, 0, 512, nullptr, 48000.0f);
+    p.player->setPlaying(true);
+    p.render(512, true);
+    p.render(512, true);
+    EXPECT_EQ(p.player->getPosition(), static_cast<std::int32_t>(std::floor(1024 * 0.91875f)));
   }
 }
 
@@ -187,8 +266,48 @@ TEST(PlayerRendering, ABlockEndingOnTheLengthEndsThePassWithTheNextBlock) {
   EXPECT_FALSE(p.player->isPlaying());
   // Stopped: the next block plays nothing.
   Block block(512);
-  p.player->processReplacing(nullptr, block.outputs(), 512);
+  p.player->process(nullptr, block.outputs(), 512);
   EXPECT_TRUE(block.allEqual(kUntouched));
+  p.player->processReplacing(nullptr, block.outputs(), 512);
+  EXPECT_TRUE(block.allEqual(0.0f));
+}
+
+// A file shorter than a block wraps modulo its length, block after block, and the position
+// parameter stays within 0 to 1.
+TEST(PlayerRendering, TheLoopWrapsModuloTheLength) {
+  LoadedPlayer p;
+  ASSERT_TRUE(p.loaded);
+  p.useLength(100);
+  p.player->setPosition(0.8f);
+  p.player->setLoop(true);
+  p.player->setPlaying(true);
+  std::int64_t expected = 80;
+  for (int block = 0; block < 12; ++block) {
+    p.render(512, block % 2 == 0);
+    expected = (expected + 512) % 100;
+    EXPECT_EQ(p.player->getPosition(), expected);
+    const float fraction = p.player->getParameter(2);
+    EXPECT_GE(fraction, 0.0f);
+    EXPECT_LE(fraction, 1.0f);
+  }
+  EXPECT_TRUE(p.player->isPlaying());
+}
+
+TEST(PlayerRendering, ThePositionParameterStaysWithinOneWhenTheLengthShrinks) {
+  LoadedPlayer p;
+  ASSERT_TRUE(p.loaded);
+  p.useLength(1000);
+  p.player->setPosition(1.0f);
+  p.useLength(400);  // the exact length came in below the estimate
+  EXPECT_EQ(p.player->getParameter(2), 1.0f);
+  char text[16] = {};
+  p.player->getParameterDisplay(2, text);
+  EXPECT_STREQ(text, "1.000000");
+  // The next block ends the pass.
+  p.player->setPlaying(true);
+  p.render(64, true);
+  EXPECT_EQ(p.player->getPosition(), 0);
+  EXPECT_FALSE(p.player->isPlaying());
 }
 
 TEST(PlayerRendering, ThePositionDisplayMovesAfterMoreThan4000Frames) {
@@ -273,10 +392,10 @@ TEST_F(PlayerSamples, AtPitchPlusTwelveTheNearestLowerSample) {
   p.player->setPitch(1.0f);
   const double ratio = 1.12f;
   expectBlock(true, 0.0f, [&](std::int32_t i) { return static_cast<std::int32_t>(i * ratio); });
-  // The fraction of a frame is dropped at each block: the next starts at 573.
+  // The fraction of a frame carries into the next block.
   expectBlock(false, -0.5f,
-              [&](std::int32_t i) { return static_cast<std::int32_t>(573 + i * ratio); });
-  EXPECT_EQ(p.player->getPosition(), 1146);
+              [&](std::int32_t i) { return static_cast<std::int32_t>((512 + i) * ratio); });
+  EXPECT_EQ(p.player->getPosition(), static_cast<std::int32_t>(1024 * ratio));
 }
 
 TEST_F(PlayerSamples, OnA48kHzHostTheFileIsStretched) {
@@ -284,7 +403,7 @@ TEST_F(PlayerSamples, OnA48kHzHostTheFileIsStretched) {
   const double ratio = 0.91875f;
   expectBlock(true, 0.0f, [&](std::int32_t i) { return static_cast<std::int32_t>(i * ratio); });
   expectBlock(true, 0.0f,
-              [&](std::int32_t i) { return static_cast<std::int32_t>(470 + i * ratio); });
+              [&](std::int32_t i) { return static_cast<std::int32_t>((512 + i) * ratio); });
 }
 
 TEST_F(PlayerSamples, WithLoopABlockRunsOffTheEndIntoTheStart) {
@@ -298,6 +417,23 @@ TEST_F(PlayerSamples, WithLoopABlockRunsOffTheEndIntoTheStart) {
   EXPECT_EQ(p.player->getPosition(), 512 - left);
   EXPECT_TRUE(p.player->isPlaying());
   expectBlock(false, 1.0f, [&](std::int32_t i) { return 512 - left + i; });
+}
+
+TEST_F(PlayerSamples, WithoutLoopThePartPastTheEndIsSilence) {
+  p.player->setPosition(static_cast<float>(p.frames - 100) / static_cast<float>(p.frames));
+  const std::int32_t start = p.player->getPosition();
+  const std::int32_t left = p.frames - start;
+  ASSERT_GT(left, 0);
+  ASSERT_LT(left, 512);
+  Block block(512, kUntouched);
+  p.player->processReplacing(nullptr, block.outputs(), 512);
+  for (std::int32_t i = 0; i < 512; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const float expected = i < left ? reference.samples[0][static_cast<std::size_t>(start + i)] : 0.0f;
+    ASSERT_EQ(block.left[at], expected) << "output " << i;
+  }
+  EXPECT_FALSE(p.player->isPlaying());
+  EXPECT_EQ(p.player->getPosition(), 0);
 }
 
 TEST(PlayerHostInput, UnusableHostRatesRenderNothingUntilAUsableOneArrives) {
@@ -316,7 +452,7 @@ TEST(PlayerHostInput, UnusableHostRatesRenderNothingUntilAUsableOneArrives) {
       } else {
         p.player->process(nullptr, block.outputs(), 512);
       }
-      EXPECT_TRUE(block.allEqual(kUntouched));
+      EXPECT_TRUE(block.allEqual(replace ? 0.0f : kUntouched));
     }
     EXPECT_EQ(p.player->getPosition(), 0);
     EXPECT_TRUE(p.port.positions.empty());

@@ -14,6 +14,9 @@
 //       N loads of random files of DIR through the dialog, with rendering, MIDI keys, parameter
 //       changes and editor reopening in between; fails when a dialog is not taken or the GDI
 //       objects or windows after the run differ from those after the warm-up.
+//   vintrove-host --validate DLL [--seconds S] [--allocations COUNTING.DLL]
+//       tests the plug-in as strict validators do (see validator.h); one line per test, a
+//       summary, exit code 1 on any failure. --allocations names the allocation-counting build.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,6 +37,7 @@
 #include "plugin_library.h"
 #include "record_report.h"
 #include "recording_host.h"
+#include "validator.h"
 #include "wav_writer.h"
 
 using namespace vintrove;
@@ -47,7 +51,9 @@ constexpr std::int32_t kOpenY = 50;
 constexpr DWORD kLoadStartTimeoutMs = 2000;
 
 struct Options {
-  enum Mode { kInfo, kPlay, kSoak } mode = kInfo;
+  enum Mode { kInfo, kPlay, kSoak, kValidate } mode = kInfo;
+  bool secondsGiven = false;
+  std::string countingDll;
   std::string dll = "vintrove.dll";
   std::string file;
   std::string media;
@@ -66,7 +72,8 @@ int usage() {
                "usage: vintrove-host [--info] DLL\n"
                "       vintrove-host --play FILE [--seconds S] [--rate HZ] [--block N] [--settle MS]\n"
                "                     [--wav OUT.wav] [--png OUT.png] DLL\n"
-               "       vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL\n");
+               "       vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL\n"
+               "       vintrove-host --validate DLL [--seconds S] [--allocations COUNTING.DLL]\n");
   return 2;
 }
 
@@ -82,10 +89,15 @@ bool parseArguments(int argc, char** argv, Options& options) {
     } else if (arg == "--soak" && hasValue) {
       options.mode = Options::kSoak;
       options.loads = std::atoi(argv[++i]);
+    } else if (arg == "--validate") {
+      options.mode = Options::kValidate;
+    } else if (arg == "--allocations" && hasValue) {
+      options.countingDll = argv[++i];
     } else if (arg == "--media" && hasValue) {
       options.media = argv[++i];
     } else if (arg == "--seconds" && hasValue) {
       options.seconds = std::atof(argv[++i]);
+      options.secondsGiven = true;
     } else if (arg == "--rate" && hasValue) {
       options.rate = static_cast<float>(std::atof(argv[++i]));
     } else if (arg == "--block" && hasValue) {
@@ -447,6 +459,13 @@ int main(int argc, char** argv) {
   switch (options.mode) {
     case Options::kPlay: return runPlay(options);
     case Options::kSoak: return runSoak(options);
+    case Options::kValidate: {
+      ValidationOptions validation;
+      validation.dll = options.dll;
+      validation.seconds = options.secondsGiven ? options.seconds : 2.0;
+      validation.countingDll = options.countingDll;
+      return runValidation(validation);
+    }
     case Options::kInfo: break;
   }
   return runInfo(options.dll);

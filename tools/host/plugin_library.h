@@ -18,6 +18,7 @@ class PluginLibrary {
 
   bool loaded() const { return module_ != nullptr && entry_ != nullptr; }
   const std::string& error() const { return error_; }
+  HMODULE module() const { return module_; }
 
   // Calls the library's `main`; null when it refuses.
   EffectRecord* createEffect(HostCallback callback) const;

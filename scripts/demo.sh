@@ -34,7 +34,7 @@ trap 'rm -rf "$staged"; stop_background' EXIT
 # Our host's reasons are its "vintrove-host:" lines; Wine's notes about drive Z: are noise.
 host() {
   local errors=$staged/errors
-  "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" "$@" 2>"$errors" | tr -d '\r'
+  "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" "$@" 2>"$errors" | tr -d '\r' | sed "s|$staged/|out/|"
   local result=${PIPESTATUS[0]}
   tr -d '\r' <"$errors" | grep -v '^wine: Read access denied for device' >&2 || true
   return "$result"

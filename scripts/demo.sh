@@ -31,11 +31,12 @@ start_wine
 bin=$(flavour_dir win32)/bin
 staged=$(mktemp -d "$top/build/demo.XXXXXX")
 trap 'rm -rf "$staged"; stop_background' EXIT
-# Our host's reasons are its "vintrove-host:" lines; Wine's notes about drive Z: are noise.
+# Our host's reasons are its "vintrove-host:" lines; Wine's notes about drive Z: are noise, and
+# the staging folder is not worth showing: the last line names the out/ files.
 host() {
-  local errors=$staged/errors
-  "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" "$@" 2>"$errors" | tr -d '\r' | sed "s|$staged/|out/|"
-  local result=${PIPESTATUS[0]}
+  local errors=$staged/errors output=$staged/output result=0
+  "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" "$@" >"$output" 2>"$errors" || result=$?
+  tr -d '\r' <"$output" | grep -Ev "^(wav|png): $staged/" || true
   tr -d '\r' <"$errors" | grep -v '^wine: Read access denied for device' >&2 || true
   return "$result"
 }

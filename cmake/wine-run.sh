@@ -6,4 +6,13 @@ set -eu
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-exec wine "$@"
+# The first program that needs a window starts Wine's desktop process (explorer.exe), which
+# inherits that program's stderr and keeps it open for as long as any program uses the desktop:
+# a runner that reads the stderr to its end (CTest) would wait that long. So the program's
+# stderr goes to a file, passed on once the program has ended.
+errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+trap 'rm -f "$errors"' EXIT
+status=0
+wine "$@" 2>"$errors" || status=$?
+cat "$errors" >&2
+exit "$status"

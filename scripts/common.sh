@@ -38,17 +38,23 @@ build_flavour() {
 }
 
 # A virtual X display for the Windows GUI under Wine; stopped when the calling script exits.
+# Xvfb picks the first display number that is wholly free and reports it (-displayfd): the
+# socket files in /tmp are not all there is, since a chroot or container sharing the network
+# namespace also shares the abstract X sockets, and a clash connects the tests to a foreign server.
 start_virtual_display() {
   [ -n "${VINTROVE_DISPLAY_STARTED:-}" ] && return 0
-  local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   xvfb_pid=$!
-  local i
-  for i in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
+  local i n=""
+  for i in $(seq 1 100); do
+    n=$(tr -dc 0-9 <"$number_file")
+    [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] && break
     sleep 0.1
   done
+  rm -f "$number_file"
+  [ -n "$n" ] || { echo "run: the virtual display did not start" >&2; return 1; }
   export DISPLAY=":$n"
   export VINTROVE_DISPLAY_STARTED=1
 }

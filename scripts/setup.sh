@@ -25,10 +25,22 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# apt's whole output goes to a log (its debconf notes included); the phase line carries apt's
+# own summary, and a failure shows the log's end.
+apt_log="$top/build/setup-apt.log"
+
+apt_failed() {
+  log "apt-get failed; the end of $apt_log:"
+  tail -n 20 "$apt_log" | sed 's/^/  /'
+  exit 1
+}
+
 apt_updated=false
 apt_update() {
   $apt_updated && return 0
-  as_root apt-get update -qq
+  mkdir -p "$(dirname "$apt_log")"
+  as_root apt-get update -q >"$apt_log" 2>&1 || apt_failed
+  log "package lists updated: $(grep -E '^Fetched ' "$apt_log" | tail -n 1 || echo 'nothing new')"
   apt_updated=true
 }
 
@@ -48,13 +60,24 @@ ensure_i386() {
 }
 
 ensure_packages() {
-  local missing
+  local missing count started status=0
   missing=$(missing_packages)
   [ -z "$missing" ] && return 0
-  log "installing:" $missing
+  count=$(wc -w <<<"$missing")
   apt_update
+  log "installing $count packages:" $missing
+  started=$SECONDS
   # shellcheck disable=SC2086
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing 2>&1 |
+    tee -a "$apt_log" | awk '
+      /^[0-9]+ upgraded, [0-9]+ newly installed/ { counts = $0 }
+      /^Need to get / { fetch = $0 }
+      /^After this operation, / {
+        printf "setup: apt: %s %s %s\n", counts, fetch, $0; fflush()
+      }' || status=$?
+  [ "$status" -eq 0 ] || apt_failed
+  [ -z "$(missing_packages)" ] || apt_failed
+  log "packages installed in $((SECONDS - started)) s"
 }
 
 # Source entries mirror the binary ones already configured, so no host name is written here.
@@ -72,7 +95,7 @@ ensure_source_entries() {
   for f in /etc/apt/sources.list.d/*.list; do [ -f "$f" ] && lists+=("$f"); done
   if [ ${#lists[@]} -gt 0 ] && grep -qs '^deb-src ' "${lists[@]}"; then return 0; fi
 
-  log "adding source package entries"
+  log "adding source package entries (/etc/apt/sources.list.d/vintrove-sources.*)"
   local tmp
   tmp=$(mktemp)
   for f in /etc/apt/sources.list.d/*.sources; do
@@ -131,6 +154,7 @@ ensure_upstream_source() {  # package tarball sha256 unpacked-folder
     }
   fi
   if [ ! -f "$unpacked/.unpacked" ]; then
+    log "unpacking $tarball into build/third_party"
     rm -rf "$unpacked"
     mkdir -p "$top/build/third_party"
     tar -xzf "$download_dir/$tarball" -C "$top/build/third_party"

@@ -9,7 +9,8 @@
 //       renders S seconds (faster than real time) and writes them as a float WAV, then a PNG of
 //       the editor. --settle waits that long after the load started and rewinds (suspend and
 //       resume) before rendering, so the decoder is ahead of playback; 0 renders at once.
-//       Fails when the dialog was not answered, the load did not start, or all output is silent.
+//       Fails, naming the reason, when FILE cannot be opened or holds no MPEG audio frames, the
+//       dialog was not answered, the load did not start, or all output is silent.
 //   vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL
 //       N loads of random files of DIR through the dialog, with rendering, MIDI keys, parameter
 //       changes and editor reopening in between; fails when a dialog is not taken or the GDI
@@ -34,6 +35,7 @@
 #include "editor_window.h"
 #include "effect_session.h"
 #include "gui_census.h"
+#include "mpeg_sniff.h"
 #include "plugin_library.h"
 #include "record_report.h"
 #include "recording_host.h"
@@ -165,6 +167,20 @@ bool isPlaying(const EffectSession& effect) { return effect.getParameter(0) >= 0
 double decibels(float level) { return level > 0.0f ? 20.0 * std::log10(static_cast<double>(level)) : -INFINITY; }
 
 int runPlay(const Options& options) {
+  // The reasons a musician would see in the dialog or hear as silence, named before the plug-in runs.
+  const std::string path = windowsPath(options.file);
+  std::string error;
+  switch (sniffMpegFile(path, error)) {
+    case FileVerdict::kCannotOpen:
+      std::fprintf(stderr, "vintrove-host: cannot open %s: %s\n", options.file.c_str(), error.c_str());
+      return 1;
+    case FileVerdict::kNotMpegAudio:
+      std::fprintf(stderr, "vintrove-host: %s is not an MPEG audio file (no MPEG audio frames in it)\n",
+                   options.file.c_str());
+      return 1;
+    case FileVerdict::kMpegAudio:
+      break;
+  }
   PluginLibrary library(options.dll);
   if (!library.loaded()) {
     std::fprintf(stderr, "vintrove-host: %s\n", library.error().c_str());
@@ -184,7 +200,6 @@ int runPlay(const Options& options) {
     return 1;
   }
 
-  const std::string path = windowsPath(options.file);
   DialogAnswerer::Outcome outcome;
   {
     DialogAnswerer answerer(DialogAnswer::confirm(path));

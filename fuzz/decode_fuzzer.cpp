@@ -20,14 +20,13 @@ namespace {
 
 using vintrove::ClusterSampleLoader;
 using vintrove::fuzz::check;
+using vintrove::fuzz::noteWarning;
+using vintrove::fuzz::warned;
 
-std::atomic<bool> warned{false};
-void noteWarning(const char*, const char*) { warned.store(true); }
 
 class Owner : public vintrove::LoaderOwner {
  public:
   void setLength(std::int32_t frames) override {
-    if (lengths == 0) firstLength = frames;
     ++lengths;
     lastLength = frames;
   }
@@ -36,7 +35,6 @@ class Owner : public vintrove::LoaderOwner {
     lastTick = frames;
   }
   int lengths = 0;
-  std::int32_t firstLength = -1;
   std::int32_t lastLength = -1;
   std::int32_t lastTick = -1;
   bool backwards = false;

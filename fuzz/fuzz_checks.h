@@ -2,6 +2,7 @@
 // libFuzzer keeps the input.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,11 @@
 #include "player/cluster_sample_loader.h"
 
 namespace vintrove::fuzz {
+
+// Set when the loader warned that the store could not be had (reads then refuse); the note
+// replaces the box, so that nothing waits for a click.
+inline std::atomic<bool> warned{false};
+inline void noteWarning(const char*, const char*) { warned.store(true); }
 
 inline void check(bool condition, const char* what) {
   if (!condition) {

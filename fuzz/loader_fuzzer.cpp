@@ -24,11 +24,9 @@ namespace {
 
 using vintrove::ClusterSampleLoader;
 using vintrove::fuzz::check;
+using vintrove::fuzz::noteWarning;
+using vintrove::fuzz::warned;
 
-// Set when the loader warned that the store could not be had; reads then refuse.
-std::atomic<bool> warned{false};
-
-void noteWarning(const char*, const char*) { warned.store(true); }
 
 class Owner : public vintrove::LoaderOwner {
  public:

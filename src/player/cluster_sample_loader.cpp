@@ -63,10 +63,6 @@ void ClusterSampleLoader::readClusterChannel(float* dst, int channel, std::int32
   clusters.readChannel(dst, channel, frames, startFrame, ratio, replace, decodedFrames.load());
 }
 
-void ClusterSampleLoader::drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) {
-  paintOverview(overviewPixels.load(), from, to, total);
-}
-
 void ClusterSampleLoader::paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
                                         std::int32_t total) {
   vintrove::drawOverview(pixels, from, to, total, sampleRate.load(), decodedFrames.load(),

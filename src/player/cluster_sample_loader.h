@@ -15,7 +15,6 @@ class ClusterSampleLoader : public SampleLoader {
   void decodeFile() override;
   bool read(float** outputs, std::int32_t frames, std::int32_t position, float ratio,
             bool replace) override;
-  void drawOverview(std::int32_t from, std::int32_t to, std::int32_t total) override;
   void forgetStore() override;
   bool allocateStore(std::int32_t channelCount, std::int32_t newCapacity) override;
   bool growStore(std::int32_t channelCount, std::int32_t newCapacity) override;

@@ -18,12 +18,15 @@
 #include "platform/semaphore.h"
 #include "player/contiguous_store.h"
 #include "player/loader_owner.h"
-#include "player/mpeg_decoder.h"
 #include "player/overview.h"
 #include "player/store_gate.h"
 
+struct mad_header;
+struct mad_pcm;
+
 namespace vintrove {
 
+class MpegDecoder;
 class SampleLoader;
 
 struct LoaderDeleter {

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Brings a fresh Debian machine (as root) to where both builds and the tests can run:
-# installs the missing packages and fetches libmad's upstream source release into the build tree.
+# installs the missing packages and fetches libmad's upstream source release (cached for every clone).
 # Safe to run again: it only installs what is missing and reuses a verified tarball.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-download_dir="$top/build/downloads"
+# Verified source tarballs are kept for every clone on the machine, so a second clone needs no
+# network: ${VINTROVE_CACHE:-$XDG_CACHE_HOME/vintrove or ~/.cache/vintrove}/downloads.
+cache_dir=${VINTROVE_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/vintrove}
+download_dir="$cache_dir/downloads"
+apt_updated=false
 
 packages=(
   cmake ninja-build g++ make pkg-config patch
@@ -26,21 +30,29 @@ as_root() {
 }
 
 # apt's whole output goes to a log (its debconf notes included); the phase line carries apt's
-# own summary, and a failure shows the log's end.
+# own summary, and a failure names apt's own reason.
 apt_log="$top/build/setup-apt.log"
 
-apt_failed() {
-  log "apt-get failed; the end of $apt_log:"
-  tail -n 20 "$apt_log" | sed 's/^/  /'
-  exit 1
-}
+# Indexes that the last update could not fetch, one "<uri> <suite>/<component> <arch> Packages"
+# per line: a mirror in mid-sync fails one index while the others arrive.
+failed_indexes=""
 
-apt_updated=false
 apt_update() {
   $apt_updated && return 0
   mkdir -p "$(dirname "$apt_log")"
-  as_root apt-get update -q >"$apt_log" 2>&1 || apt_failed
-  log "package lists updated: $(grep -E '^Fetched ' "$apt_log" | tail -n 1 || echo 'nothing new')"
+  local output status=0
+  output=$(as_root apt-get update -q 2>&1) || status=$?
+  printf '%s\n' "$output" >>"$apt_log"
+  failed_indexes=$(awk '
+    /^Err:[0-9]+ / { $1 = ""; sub(/^ /, ""); index_name = $0; next }
+    index_name != "" { sub(/^ +/, ""); print index_name ": " $0; index_name = "" }' <<<"$output")
+  if [ -n "$failed_indexes" ]; then
+    while IFS= read -r line; do log "warning: apt-get update could not fetch $line"; done <<<"$failed_indexes"
+    log "warning: going on with the package lists that did arrive"
+  elif [ "$status" -ne 0 ]; then
+    log "warning: apt-get update failed ($(grep -E '^(E|W): ' <<<"$output" | head -n 1)); going on"
+  fi
+  log "package lists updated: $(grep -E '^Fetched ' <<<"$output" | tail -n 1 || echo 'nothing new')"
   apt_updated=true
 }
 
@@ -59,8 +71,46 @@ ensure_i386() {
   fi
 }
 
+candidate_of() {  # package:arch -> the version apt would install, or the installed one
+  apt-cache policy "$1" 2>/dev/null | awk '
+    /^  Installed: / { installed = $2 } /^  Candidate: / { candidate = $2 }
+    END { print (candidate != "" && candidate != "(none)") ? candidate : installed }'
+}
+
+# Multi-Arch libraries must have the same version in both architectures. When the i386 list of
+# one suite is missing, its i386 twins resolve to an older suite's versions and nothing installs.
+explain_i386_skew() {  # apt's output of the failed install
+  local library i386_version amd64_version
+  for library in $(grep -oE '[a-z0-9][a-z0-9.+-]*:i386' <<<"$1" | sed 's/:i386$//' | sort -u); do
+    i386_version=$(candidate_of "$library:i386")
+    amd64_version=$(candidate_of "$library:amd64")
+    [ -n "$i386_version" ] && [ -n "$amd64_version" ] && [ "$i386_version" != "$amd64_version" ] || continue
+    local release way_out
+    release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    way_out="wait until the mirror has synced and run ./run setup again"
+    # shellcheck disable=SC2086
+    if [ -n "$release" ] && apt-get install -s -q -t "$release" --no-install-recommends $2 >/dev/null 2>&1; then
+      way_out="install from $release's own lists: apt-get install -t $release --no-install-recommends $(tr '\n' ' ' <<<"$2")(then run ./run setup again), or $way_out"
+    fi
+    log "the i386 and amd64 versions of $library differ ($i386_version and $amd64_version)" \
+      "${failed_indexes:+since apt could not fetch $(head -n 1 <<<"$failed_indexes" | cut -d: -f1-2) }so wine32 cannot be installed; $way_out"
+    return 0
+  done
+  return 1
+}
+
+install_failed() {  # apt's output, the packages asked for
+  log "could not install the packages; apt says:"
+  # apt's reason: its errors and the unmet dependencies of what was asked for.
+  grep -E '^(E: |W: | [^ ].* : (Pre)?Depends:|  +(Pre)?Depends:|Package .* is not available|.* has no installation candidate)' <<<"$1" |
+    head -n 30 | sed 's/^/  /'
+  explain_i386_skew "$1" "$2" || true
+  log "apt's whole output is in $apt_log"
+  exit 1
+}
+
 ensure_packages() {
-  local missing count started status=0
+  local missing count started output status=0
   missing=$(missing_packages)
   [ -z "$missing" ] && return 0
   count=$(wc -w <<<"$missing")
@@ -68,15 +118,13 @@ ensure_packages() {
   log "installing $count packages:" $missing
   started=$SECONDS
   # shellcheck disable=SC2086
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing 2>&1 |
-    tee -a "$apt_log" | awk '
-      /^[0-9]+ upgraded, [0-9]+ newly installed/ { counts = $0 }
-      /^Need to get / { fetch = $0 }
-      /^After this operation, / {
-        printf "setup: apt: %s %s %s\n", counts, fetch, $0; fflush()
-      }' || status=$?
-  [ "$status" -eq 0 ] || apt_failed
-  [ -z "$(missing_packages)" ] || apt_failed
+  output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing 2>&1) ||
+    status=$?
+  printf '%s\n' "$output" >>"$apt_log"
+  [ "$status" -eq 0 ] && [ -z "$(missing_packages)" ] || install_failed "$output" "$missing"
+  awk '/^[0-9]+ upgraded, [0-9]+ newly installed/ { counts = $0 }
+       /^Need to get / { fetch = $0 }
+       /^After this operation, / { printf "setup: apt: %s %s %s\n", counts, fetch, $0 }' <<<"$output"
   log "packages installed in $((SECONDS - started)) s"
 }
 
@@ -123,8 +171,8 @@ sha_ok() {  # file sha256
   [ -f "$1" ] && echo "$2  $1" | sha256sum -c --status
 }
 
-# Fetches a source package's upstream tarball (checked against its SHA-256) and unpacks it into
-# build/third_party. The distribution's patch archive may be missing from the mirror; only the
+# Fetches a source package's upstream tarball into the cache (checked against its SHA-256) and
+# unpacks it into build/third_party. The distribution's patch archive may be missing from the mirror; only the
 # upstream tarball matters.
 ensure_upstream_source() {  # package tarball sha256 unpacked-folder
   local package=$1 tarball=$2 sha=$3 unpacked="$top/build/third_party/$4"
@@ -132,26 +180,32 @@ ensure_upstream_source() {  # package tarball sha256 unpacked-folder
   if ! sha_ok "$download_dir/$tarball" "$sha"; then
     ensure_source_entries
     apt_update
-    log "fetching the upstream source release of $package"
-    local work
-    work=$(mktemp -d)
-    (cd "$work" && apt-get source --download-only -qq "$package" >/dev/null 2>&1) || true
+    log "fetching the upstream source release of $package into $download_dir"
+    # Fetched beside the cache and renamed into it, so clones set up at once never see half a file.
+    local work reason
+    work=$(mktemp -d "$download_dir/.fetch.XXXXXX")
+    reason=$(cd "$work" && apt-get source --download-only -qq "$package" 2>&1 >/dev/null) || true
     if [ ! -f "$work/$tarball" ]; then
       local uri
       uri=$(cd "$work" && apt-get source --print-uris -qq "$package" 2>/dev/null |
         awk -v name="$tarball" '$2 == name { gsub("\x27", "", $1); print $1 }')
       if [ -n "$uri" ]; then
-        (cd "$work" && /usr/lib/apt/apt-helper download-file "$uri" "$work/$tarball" >/dev/null)
+        reason=$(/usr/lib/apt/apt-helper download-file "$uri" "$work/$tarball" 2>&1 >/dev/null) || true
       fi
     fi
-    [ -f "$work/$tarball" ] || { log "could not obtain $tarball"; exit 1; }
+    if [ ! -f "$work/$tarball" ]; then
+      rm -rf "$work"
+      log "could not obtain $tarball; apt says:"
+      grep -E '^(E|W): ' <<<"$reason" | head -n 5 | sed 's/^/  /'
+      exit 1
+    fi
+    if ! sha_ok "$work/$tarball" "$sha"; then
+      rm -rf "$work"
+      log "$tarball has the wrong SHA-256"
+      exit 1
+    fi
     mv "$work/$tarball" "$download_dir/$tarball"
     rm -rf "$work"
-    sha_ok "$download_dir/$tarball" "$sha" || {
-      log "$tarball has the wrong SHA-256"
-      rm -f "$download_dir/$tarball"
-      exit 1
-    }
   fi
   if [ ! -f "$unpacked/.unpacked" ]; then
     log "unpacking $tarball into build/third_party"

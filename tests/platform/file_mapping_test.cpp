@@ -215,5 +215,42 @@ TEST_F(FileMappingTest, TheDestructorReleasesTheFile) {
   EXPECT_TRUE(std::filesystem::remove(path));
 }
 
+TEST_F(FileMappingTest, AdoptTakesTheOtherFileAndLeavesItClosed) {
+  const std::string path = (folder_.path() / "adopted.mp3").string();
+  std::ofstream(path, std::ios::binary) << "abc";
+  FileMapping first, second;
+  ASSERT_TRUE(first.open(path.c_str()));
+  second.adopt(first);
+  expectClosed(first);
+  ASSERT_TRUE(second.isOpen());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.data()), 3), "abc");
+}
+
+#ifdef _WIN32
+// Paths of 260 to 1023 characters fit the player's buffer; the system opens them only with the
+// long-path prefix, which the mapping adds itself.
+TEST_F(FileMappingTest, MapsAFileWhosePathIsLongerThanMaxPath) {
+  std::filesystem::path nested = folder_.path();
+  while (nested.string().size() < 700) nested /= std::string(60, 'd');
+  // Made through the prefixed form: the plain one is as long as the path under test.
+  const std::wstring prefixed = L"\\\\?\\" + std::filesystem::absolute(nested).wstring();
+  std::filesystem::create_directories(prefixed);
+  const std::wstring file = prefixed + L"\\long.mp3";
+  std::ofstream(std::filesystem::path(file), std::ios::binary) << "long";
+  const std::string path = std::filesystem::absolute(nested / "long.mp3").string();
+  ASSERT_GT(path.size(), 260u);
+  ASSERT_LT(path.size(), 1024u);
+  FileMapping mapping;
+  EXPECT_TRUE(mapping.open(path.c_str())) << path.size() << " characters";
+  std::string forward = path;
+  for (char& c : forward) {
+    if (c == '\\') c = '/';
+  }
+  EXPECT_TRUE(mapping.open(forward.c_str())) << "with forward slashes";
+  mapping.close();
+  std::filesystem::remove_all(std::filesystem::path(L"\\\\?\\" + std::filesystem::absolute(folder_.path() / std::string(60, 'd')).wstring()));
+}
+#endif
+
 }  // namespace
 }  // namespace vintrove::test

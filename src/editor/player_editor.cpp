@@ -465,7 +465,7 @@ void PlayerEditor::command(std::int32_t tag, float newValue) {
     held.store(encodedControlValue(held.load(), newValue));
   }
   react(tag);
-  markChanged();  // any thread: the GUI thread draws it at its next tick
+  refresh();  // at once on the GUI thread; from any other a mark for its next tick
 }
 
 void PlayerEditor::loadChosenFile(const char* path) {
@@ -525,7 +525,8 @@ void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo)
   fileInfoKnown.store(true);
   // The length comes at the start and again at the end of decoding: a file decoded within the
   // progress interval must still show its whole overview.
-  handoff.mark(GuiHandoff::kDisplays | GuiHandoff::kOverview);
+  handoff.mark(GuiHandoff::kOverview);
+  refresh();
 }
 
 void PlayerEditor::showPosition(float fraction, std::int32_t seconds) {

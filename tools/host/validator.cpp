@@ -425,8 +425,9 @@ void loadsWhileRendering(Report& report, EffectSession& effect, EditorWindow& wi
     longest = std::max(longest, GetTickCount() - began);
     window.idleFor(150);
   }
-  // The good file plays again at the end.
+  // The good file plays again at the end, looping so that it still plays when looked at.
   effect.setParameter(0, 0.0f);
+  effect.setParameter(1, 1.0f);
   const bool answeredLast = loadThroughDialog(window, media.shortTone());
   const bool playsAgain = window.idleUntil([&] { return playing(effect); }, 2000);
   done.store(true);
@@ -665,8 +666,12 @@ void hostValuesAreValues(Report& report, EffectSession& effect, EditorWindow& wi
         effect.setParameter(index, value);
         const float back = effect.getParameter(index);
         ++trips;
-        const bool named = value >= 1.0f ? back == 1.0f : value <= 0.0f ? back == 0.0f : std::isnan(value) ? back == start : back == 0.0f || back == 1.0f;
-        if (!named || (!std::isfinite(value) && back != start)) {
+        // NaN and infinities change nothing; 1 and above is on, 0 and below off; between, either.
+        const bool named = !std::isfinite(value) ? back == start
+                           : value >= 1.0f       ? back == 1.0f
+                           : value <= 0.0f       ? back == 0.0f
+                                                 : back == 0.0f || back == 1.0f;
+        if (!named) {
           problems += format("switch %.0f: %.0f then %g read %g; ", index, start, value, back);
         }
       }
@@ -812,9 +817,8 @@ void editorOpenedAndClosedWhilePlaying(Report& report, EffectSession& effect, st
   effect.setParameter(1, 0.0f);
   const bool same = before == after;
   report.line(opened == 100 && same && stillPlaying && tally.clean(), "the editor opened and closed 100 times while playing",
-              format("%.0f of 100 openings; GDI objects %.0f before, %.0f after; windows %.0f before, %.0f after; ", opened,
-                     before.gdiObjects, after.gdiObjects, before.windows) +
-                  format("%.0f after; ", after.windows) + (stillPlaying ? "still playing; " : "playback stopped; ") + tally.describe());
+              format("%.0f of 100 openings; GDI objects %.0f before, %.0f after; ", opened, before.gdiObjects, after.gdiObjects) +
+                  format("windows %.0f before, %.0f after; ", before.windows, after.windows) + (stillPlaying ? "still playing; " : "playback stopped; ") + tally.describe());
 }
 
 // The host closes the effect and releases the library from a timer of its own while the

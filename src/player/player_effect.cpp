@@ -118,7 +118,7 @@ void PlayerEffect::suspend() {}
 // Hosts that resume on transport start rely on the rewind; hosts that restore a project resume
 // right after the restore, before any block, and the restored position must survive that.
 void PlayerEffect::resume() {
-  if (restoredBeforeAnyBlock.exchange(false)) return;
+  if (restoredBeforeAnyBlock.load()) return;  // cleared by the first block rendered
   position.store(0);
 }
 

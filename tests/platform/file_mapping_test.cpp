@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text.h"
 #include "temp_folder.h"
 
 namespace vintrove::test {
@@ -227,6 +228,25 @@ TEST_F(FileMappingTest, AdoptTakesTheOtherFileAndLeavesItClosed) {
 }
 
 #ifdef _WIN32
+// What the system is handed: the long-path prefix from 260 characters on, for a drive's or a
+// share's absolute path, with forward slashes made backslashes; other paths as they were.
+TEST(WidePath, LongAbsolutePathsGetTheLongPathPrefix) {
+  wchar_t wide[1100];
+  const std::string longTail(300, 'x');
+  ASSERT_TRUE(platform::utf8ToWidePath(("C:/music/" + longTail + ".mp3").c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\C:\\music\\" + std::wstring(300, L'x') + L".mp3");
+  ASSERT_TRUE(platform::utf8ToWidePath(("\\\\server\\share\\" + longTail).c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'x'));
+  ASSERT_TRUE(platform::utf8ToWidePath("C:/music/short.mp3", wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"C:/music/short.mp3");
+  ASSERT_TRUE(platform::utf8ToWidePath(("music/" + longTail).c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"music/" + std::wstring(300, L'x')) << "a relative path cannot take the prefix";
+  const std::string prefixed = "\\\\?\\C:\\" + longTail;
+  ASSERT_TRUE(platform::utf8ToWidePath(prefixed.c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\C:\\" + std::wstring(300, L'x')) << "a prefix is not added twice";
+  EXPECT_FALSE(platform::utf8ToWidePath(("C:/" + longTail).c_str(), wide, 305)) << "no room for the prefix";
+}
+
 // Paths of 260 to 1023 characters fit the player's buffer; the system opens them only with the
 // long-path prefix, which the mapping adds itself.
 TEST_F(FileMappingTest, MapsAFileWhosePathIsLongerThanMaxPath) {

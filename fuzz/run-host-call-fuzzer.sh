@@ -25,6 +25,8 @@ mkdir -p "$corpus" "$artifacts"
 cp "$top"/fuzz/host-call-regressions/* "$corpus/"
 before=$(find "$corpus" -type f | wc -l)
 started=$(date +%s)
+# The coverage counters are libFuzzer's, bumped by every thread without atomics.
+export TSAN_OPTIONS="suppressions=$top/fuzz/host-call-tsan.supp ${TSAN_OPTIONS:-}"
 set +e
 "$build/fuzz/$target" "$corpus" -max_len=4096 -timeout=20 -max_total_time="$seconds" \
   -artifact_prefix="$artifacts/" -print_final_stats=1 >"$log" 2>&1

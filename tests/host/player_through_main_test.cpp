@@ -131,6 +131,29 @@ TEST(PlayerThroughMain, ALoadThatDoesNotStartChangesNothingOfWhatPlays) {
   }
 }
 
+// A choice refused while the playing file still decodes leaves that decode running to its end.
+TEST(PlayerThroughMain, ALoadThatDoesNotStartLetsThePlayingFileDecodeToTheEnd) {
+  const std::string longer = testDataPath("l3_44k1_stereo_128k.mp3");
+  std::int32_t whole = 0;
+  {
+    MainEffect clean;
+    ASSERT_NE(clean.record, nullptr);
+    ASSERT_TRUE(loadWhole(clean, longer));
+    whole = clean.player().getLoader()->getDecodedFrames();
+  }
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    MainEffect effect;
+    ASSERT_NE(effect.record, nullptr);
+    effect.player().loadFile(longer.c_str());
+    effect.player().loadFile((longer + ".missing.mp3").c_str());
+    ClusterSampleLoader* loader = effect.player().getLoader();
+    ASSERT_TRUE(waitFor([&] { return loader->isComplete(); }));
+    EXPECT_EQ(loader->getDecodedFrames(), whole) << "the decode was cut short";
+    EXPECT_EQ(effect.player().getLength(), whole);
+  }
+}
+
 TEST(PlayerThroughMain, HostValuesAreClampedValuesAndNanOrInfinityChangesNothing) {
   MainEffect effect;
   ASSERT_NE(effect.record, nullptr);

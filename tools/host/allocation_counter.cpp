@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <new>
 
@@ -131,6 +132,7 @@ struct Hook {
 };
 
 #define VINTROVE_HOOK(name) Hook{#name, reinterpret_cast<void*>(&counted_##name), reinterpret_cast<void**>(&real_##name)}
+// The runtime's hooks carry the name of the function they stand for, without the prefix.
 #define VINTROVE_CRT_HOOK(name) Hook{#name, reinterpret_cast<void*>(&counted_crt##name), reinterpret_cast<void**>(&real_crt##name)}
 
 const Hook kOwnHooks[] = {
@@ -164,9 +166,6 @@ const Hook kRuntimeHooks[] = {
 #undef VINTROVE_HOOK
 #undef VINTROVE_CRT_HOOK
 
-// A crt-prefixed hook names the runtime's import without the prefix.
-const char* importName(const Hook& hook, bool runtime) { return runtime ? hook.name + 3 : hook.name; }
-
 HMODULE thisModule() {
   HMODULE module = nullptr;
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -176,7 +175,7 @@ HMODULE thisModule() {
 
 // Points every import of module that a hook names at the hook, keeping the original. Answers
 // the name of the DLL that module imports malloc from (the C runtime), or null.
-const char* patchImports(HMODULE module, const Hook* hooks, std::size_t hookCount, bool runtime) {
+const char* patchImports(HMODULE module, const Hook* hooks, std::size_t hookCount) {
   auto* base = reinterpret_cast<unsigned char*>(module);
   if (base == nullptr) return nullptr;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -195,7 +194,7 @@ const char* patchImports(HMODULE module, const Hook* hooks, std::size_t hookCoun
       const char* imported = reinterpret_cast<const char*>(byName->Name);
       if (std::strcmp(imported, "malloc") == 0) runtimeName = reinterpret_cast<const char*>(base + entry->Name);
       for (std::size_t h = 0; h < hookCount; ++h) {
-        if (std::strcmp(imported, importName(hooks[h], runtime)) != 0) continue;
+        if (std::strcmp(imported, hooks[h].name) != 0) continue;
         DWORD protection = 0;
         if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) break;
         *hooks[h].original = reinterpret_cast<void*>(slots->u1.Function);
@@ -210,13 +209,13 @@ const char* patchImports(HMODULE module, const Hook* hooks, std::size_t hookCoun
 
 bool patchAll() {
   const HMODULE self = thisModule();
-  const char* runtime = patchImports(self, kOwnHooks, std::size(kOwnHooks), false);
+  const char* runtime = patchImports(self, kOwnHooks, std::size(kOwnHooks));
   if (runtime == nullptr) return false;
   // The runtime's import table now points into this DLL: it must never be unloaded.
   HMODULE pinned = nullptr;
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                      reinterpret_cast<LPCSTR>(&thisModule), &pinned);
-  patchImports(GetModuleHandleA(runtime), kRuntimeHooks, std::size(kRuntimeHooks), true);
+  patchImports(GetModuleHandleA(runtime), kRuntimeHooks, std::size(kRuntimeHooks));
   return true;
 }
 
@@ -266,6 +265,58 @@ __declspec(dllexport) long vintroveFileCalls() { return counts[kFile].load(); }
 __declspec(dllexport) const char* vintroveFirstCounted() { return firstCounted.load(); }
 // Whether the import table was patched (the counts cover the imported functions).
 __declspec(dllexport) int vintroveCountsImports() { return patched && real_malloc != nullptr ? 1 : 0; }
+// The counting's own control: makes, on the calling thread, one call of each kind that is easy
+// to miss (aligned new and delete, an allocation inside the C runtime, SleepEx,
+// WaitForMultipleObjectsEx, both condition-variable sleeps, both SRW try-locks, a thread
+// message) and answers a bit per call that was not counted (0: all were), in that order.
+__declspec(dllexport) unsigned vintroveCountingSelfTest() {
+  const DWORD previous = watchedThread.load();
+  watchedThread.store(GetCurrentThreadId());
+  unsigned missed = 0;
+  unsigned bit = 1;
+  auto expect = [&](Kind kind, auto&& call) {
+    const long before = counts[kind].load();
+    call();
+    if (counts[kind].load() == before) missed |= bit;
+    bit <<= 1;
+  };
+  struct alignas(64) Wide {
+    char bytes[64];
+  };
+  // Kept where the compiler must assume it is read, so that the pair is not left out.
+  static Wide* volatile wide = nullptr;
+  expect(kAllocation, [&] { wide = new Wide; });
+  expect(kAllocation, [&] { delete wide; });
+  static wchar_t* volatile copy = nullptr;
+  expect(kAllocation, [&] { copy = _wcsdup(L"counted inside the runtime"); });
+  std::free(copy);
+  expect(kLock, [] { SleepEx(0, FALSE); });
+  HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  expect(kLock, [&] { WaitForMultipleObjectsEx(1, &event, FALSE, 0, FALSE); });
+  CloseHandle(event);
+  CRITICAL_SECTION section;
+  InitializeCriticalSection(&section);
+  CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+  EnterCriticalSection(&section);
+  expect(kLock, [&] { SleepConditionVariableCS(&condition, &section, 0); });
+  LeaveCriticalSection(&section);
+  DeleteCriticalSection(&section);
+  SRWLOCK lock = SRWLOCK_INIT;
+  AcquireSRWLockExclusive(&lock);
+  expect(kLock, [&] { SleepConditionVariableSRW(&condition, &lock, 0, 0); });
+  ReleaseSRWLockExclusive(&lock);
+  expect(kLock, [&] {
+    if (TryAcquireSRWLockExclusive(&lock)) ReleaseSRWLockExclusive(&lock);
+  });
+  expect(kLock, [&] {
+    if (TryAcquireSRWLockShared(&lock)) ReleaseSRWLockShared(&lock);
+  });
+  expect(kWindow, [] { PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0); });
+  MSG message;
+  PeekMessageA(&message, nullptr, WM_NULL, WM_NULL, PM_REMOVE);
+  watchedThread.store(previous);
+  return missed;
+}
 }
 
 void* operator new(std::size_t bytes) { return allocate(bytes); }

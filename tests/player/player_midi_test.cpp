@@ -1,8 +1,10 @@
-// MIDI note-ons as transport keys: the 24-key table, which events count, and hostile records.
+// MIDI note-ons as transport keys: the 24-key table, which events count, hostile records, and
+// each key acting at its own frame of the block (deltaFrames) in both modes.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "decoded_player.h"
 #include "player/midi_keys.h"
 #include "player_test_support.h"
 
@@ -105,6 +107,161 @@ TEST(MidiKeys, TheDispatcherHandsEventsOn) {
   EXPECT_EQ(record->dispatcher(record, 25, 0, 0, list.get(), 0.0f), 1);
   ASSERT_EQ(p.port.commands.size(), 1u);
   EXPECT_EQ(p.port.commands[0], kTable[20]);
+}
+
+MidiEventRecord keyAt(unsigned char note, std::int32_t deltaFrames) {
+  MidiEventRecord event = midiEvent(0x90, note, 100);
+  event.deltaFrames = deltaFrames;
+  return event;
+}
+
+void press(PlayerEffect& player, const std::vector<MidiEventRecord>& events) {
+  MidiEventList list(events);
+  EXPECT_EQ(player.processEvents(list.get()), 1);
+}
+
+// Where a cue key puts the position: the fraction of the length, as the position slider does.
+std::int32_t cueFrame(PlayerEffect& player, int key) {
+  return static_cast<std::int32_t>(static_cast<double>(player.getLength()) * keyCommand(key).value);
+}
+
+// The left output against the stored frames: frames from..to - 1 are stored frames at + k.
+void expectStored(const DecodedPlayer& s, const Stereo& out, std::int32_t from, std::int32_t to,
+                  std::int64_t at) {
+  for (std::int32_t k = from; k < to; ++k) {
+    ASSERT_EQ(out.left[static_cast<std::size_t>(k)], s.stored(0, at + k - from)) << "frame " << k;
+    ASSERT_EQ(out.right[static_cast<std::size_t>(k)], s.stored(1, at + k - from)) << "frame " << k;
+  }
+}
+
+TEST(MidiKeyFrames, ACueAtFrame300OfA4096FrameBlockSwitchesThereInBothModes) {
+  for (bool smooth : {false, true}) {
+    SCOPED_TRACE(smooth ? "smooth" : "hard");
+    DecodedPlayer s(smooth);
+    ASSERT_TRUE(s.loaded);
+    s.player().setPlaying(true);
+    s.render(4096);  // a start's ramp is over
+    const std::int32_t old = s.player().getPosition();
+    press(s.player(), {keyAt(60, 300)});  // cue 7, half the file
+    const std::int32_t cue = cueFrame(s.player(), 12);
+    // The controls, and with them the parameter, move as the key comes.
+    EXPECT_EQ(s.player().getPosition(), cue);
+    const Stereo out = s.render(4096);
+    expectStored(s, out, 0, 300, old);
+    if (!smooth) {
+      expectStored(s, out, 300, 4096, cue);
+    } else {
+      // From frame 300 the old position fades out while the cue's ramps in.
+      for (std::int32_t k = 0; k < s.ramp; ++k) {
+        const float in = static_cast<float>(k + 1) / static_cast<float>(s.ramp);
+        const float expected = (1.0f - in) * s.stored(0, old + 300 + k) + in * s.stored(0, cue + k);
+        ASSERT_NEAR(out.left[static_cast<std::size_t>(300 + k)], expected, 2e-6f) << k;
+      }
+      expectStored(s, out, 300 + s.ramp, 4096, cue + s.ramp);
+    }
+    EXPECT_EQ(s.player().getPosition(), cue + 4096 - 300);
+  }
+}
+
+TEST(MidiKeyFrames, AToggleStopsAtItsFrame) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(1000);
+  press(s.player(), {keyAt(49, 200)});  // C sharp: toggle playing
+  EXPECT_FALSE(s.player().isPlaying());
+  const Stereo out = s.render(512);
+  expectStored(s, out, 0, 200, 1000);
+  for (std::size_t k = 200; k < 512; ++k) ASSERT_EQ(out.left[k], 0.0f) << k;
+  EXPECT_EQ(s.player().getPosition(), 1200);
+  // And a start at its frame.
+  press(s.player(), {keyAt(49, 100)});
+  const Stereo started = s.render(512);
+  for (std::size_t k = 0; k < 100; ++k) ASSERT_EQ(started.left[k], 0.0f) << k;
+  expectStored(s, started, 100, 512, 1200);
+}
+
+TEST(MidiKeyFrames, APitchKeyChangesTheStepAtItsFrame) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(512);
+  const FixedFrames before = s.player().getExactPosition();
+  press(s.player(), {keyAt(70, 256)});  // A sharp: pitch up by 0.02 of the slider
+  const float ratio = static_cast<float>((s.player().getPitch() * 0.01 + 1.0) / 44100.0f * 44100.0);
+  s.render(512);
+  EXPECT_EQ(s.player().getExactPosition(), before + 256 * kOneFrame + 256 * fixedStep(ratio));
+}
+
+// Deltas outside the block act at its first or last frame; a key sent for an earlier frame than
+// the one before it acts no earlier than that one: keys act in the order they came.
+TEST(MidiKeyFrames, DeltasOutsideTheBlockAreClampedAndTheOrderKept) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(2000);
+  press(s.player(), {keyAt(48, -50), keyAt(60, 9999)});  // cue 0 before the block, cue 7 after
+  Stereo out = s.render(512);
+  expectStored(s, out, 0, 511, 0);
+  expectStored(s, out, 511, 512, cueFrame(s.player(), 12));
+
+  const std::int32_t at = s.player().getPosition();
+  press(s.player(), {keyAt(52, 400), keyAt(53, 100)});  // cue 2 at 400, then cue 3 "at 100"
+  out = s.render(512);
+  expectStored(s, out, 0, 400, at);
+  expectStored(s, out, 400, 512, cueFrame(s.player(), 5));
+}
+
+TEST(MidiKeyFrames, KeysOfSeveralCallsBeforeOneBlockAllKeepTheirFrames) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(512);
+  press(s.player(), {keyAt(48, 100)});
+  press(s.player(), {keyAt(60, 300)});
+  const Stereo out = s.render(512);
+  expectStored(s, out, 0, 100, 512);
+  expectStored(s, out, 100, 300, 0);
+  expectStored(s, out, 300, 512, cueFrame(s.player(), 12));
+}
+
+// When something else moves the transport after the keys (the slider here), their frames no
+// longer say what plays when: the block plays the transport as it is, from its first frame.
+TEST(MidiKeyFrames, AChangeAfterTheKeysPlaysFromTheBlocksStart) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(512);
+  press(s.player(), {keyAt(60, 300)});
+  s.player().setPosition(0.25f);
+  const std::int32_t quarter = s.player().getPosition();
+  const Stereo out = s.render(512);
+  expectStored(s, out, 0, 512, quarter);
+}
+
+// More keys than the queue holds: every key still acts on the controls; the block then plays the
+// last state from its first frame, and the next block's keys keep their frames again.
+TEST(MidiKeyFrames, KeysBeyondTheQueueActFromTheBlocksStart) {
+  DecodedPlayer s(false);
+  ASSERT_TRUE(s.loaded);
+  s.player().setPlaying(true);
+  s.render(512);
+  std::vector<MidiEventRecord> many;
+  for (int i = 0; i < 31; ++i) {
+    many.push_back(keyAt(48, 100));
+    many.push_back(keyAt(60, 100));
+  }
+  many.push_back(keyAt(52, 100));  // cue 2 last
+  for (int call = 0; call < 4; ++call) press(s.player(), many);  // 252 keys, 63 a call
+  const std::int32_t cue2 = cueFrame(s.player(), 4);
+  EXPECT_EQ(s.player().getPosition(), cue2);
+  const Stereo out = s.render(512);
+  expectStored(s, out, 0, 512, cue2);
+
+  press(s.player(), {keyAt(48, 64)});
+  const Stereo next = s.render(512);
+  expectStored(s, next, 0, 64, cue2 + 512);
+  expectStored(s, next, 64, 512, 0);
 }
 
 }  // namespace

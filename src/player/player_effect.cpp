@@ -76,7 +76,7 @@ PlayerEffect::~PlayerEffect() {
 void PlayerEffect::setParameter(std::int32_t index, float value) {
   // Smooth has no control on the editor: the host's value applies directly (NaN changes nothing).
   if (index == kSmoothParameter) {
-    if (value >= 0.5f || value < 0.5f) setSmooth(value >= 0.5f);
+    if (!std::isnan(value)) setSmooth(value >= 0.5f);
     return;
   }
   if (port == nullptr) return;

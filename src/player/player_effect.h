@@ -118,7 +118,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   TransportState transportNow() const;
   SegmentRun planRun(const BlockPlay& block, std::int32_t frames) const;
   void finishRun(BlockPlay& block, const SegmentRun& run);
-  // Frames from..to of the block with today's nearest lower sample and hard cuts.
+  // Frames from..to of the block with Smooth off: the nearest lower sample, hard cuts.
   void playHard(float** outputs, std::int32_t from, std::int32_t to, BlockPlay& block);
   // The same frames interpolated, with the main voice's ramp and the fading voices.
   void playSmooth(float** outputs, std::int32_t from, std::int32_t to, BlockPlay& block);

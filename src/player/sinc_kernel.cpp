@@ -33,17 +33,22 @@ double besselI0(double x) {
 }
 
 // The table layout of one kernel: per phase, taps coefficients then taps differences to the
-// next phase's (the last phase's next is the first shifted by one sample).
+// next phase's. Each row is evaluated once; the row after the last phase (a whole sample on) is
+// the first row moved by one tap, since the kernel is 0 beyond lead + 1.
 template <typename Kernel>
 void fillRows(float* rows, int taps, int lead, Kernel&& kernel) {
+  const auto width = static_cast<std::size_t>(taps);
   for (int p = 0; p < SincKernel::kPhases; ++p) {
-    float* row = rows + static_cast<std::size_t>(p) * 2 * static_cast<std::size_t>(taps);
+    float* row = rows + static_cast<std::size_t>(p) * 2 * width;
     const double fraction = static_cast<double>(p) / SincKernel::kPhases;
-    const double next = static_cast<double>(p + 1) / SincKernel::kPhases;
+    for (int k = 0; k < taps; ++k) row[k] = static_cast<float>(kernel(k - lead - fraction));
+  }
+  for (int p = 0; p < SincKernel::kPhases; ++p) {
+    float* row = rows + static_cast<std::size_t>(p) * 2 * width;
+    const float* next = p + 1 < SincKernel::kPhases ? row + 2 * width : nullptr;
     for (int k = 0; k < taps; ++k) {
-      const double at = kernel(k - lead - fraction);
-      row[k] = static_cast<float>(at);
-      row[taps + k] = static_cast<float>(kernel(k - lead - next) - at);
+      const float after = next != nullptr ? next[k] : (k > 0 ? rows[k - 1] : 0.0f);
+      row[taps + k] = after - row[k];
     }
   }
 }
@@ -62,11 +67,12 @@ struct SharedTables {
     }
   }
 
-  double fineAt(double t) const {
-    const double x = std::fabs(t) * kFinePoints;
+  // The kernel at |t| x kFinePoints fine points, linearly interpolated.
+  float fineAt(double points) const {
+    const double x = std::fabs(points);
     const auto i = static_cast<std::size_t>(x);
-    if (i + 1 >= fine.size()) return 0.0;
-    const double blend = x - static_cast<double>(i);
+    if (i + 1 >= fine.size()) return 0.0f;
+    const auto blend = static_cast<float>(x - static_cast<double>(i));
     return fine[i] + blend * (fine[i + 1] - fine[i]);
   }
 };
@@ -118,8 +124,9 @@ void SincKernel::build(double stretch) {
   const int half = static_cast<int>(std::ceil(kHalfWidth * stretch));
   taps_ = std::min(kMaxTaps, roundUpToEight(2 * half));
   lead_ = half - 1;
-  fillRows(own_.get(), taps_, lead_,
-           [&](double t) { return tables.fineAt(t / stretch) / stretch; });
+  const double points = kFinePoints / stretch;
+  const auto gain = static_cast<float>(1.0 / stretch);
+  fillRows(own_.get(), taps_, lead_, [&](double t) { return gain * tables.fineAt(t * points); });
   rows_ = own_.get();
   stretch_ = stretch;
 }

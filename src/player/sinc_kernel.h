@@ -6,8 +6,8 @@
 // within 1e-5 up to 0.415 of the file's rate (18.3 kHz at 44.1 kHz) and about 100 dB down from
 // its Nyquist on, so nothing images. At larger steps the kernel widens by the step, rounded up to
 // a 64th, so the cutoff follows the output's Nyquist and nothing aliases; that table is built
-// when the rounded step changes (some tens of microseconds, no allocation). Steps beyond
-// kMaxStretch keep the widest kernel.
+// when the rounded step changes (0.1 to 0.4 ms, no allocation; a sweep from pitch 0 to +12 %
+// crosses 8 to 14 such steps). Steps beyond kMaxStretch keep the widest kernel.
 //
 // The kernel knows nothing of files: the caller hands it a window of taps() samples that starts
 // lead() samples before the whole frame of the position, and the fraction of the position.

@@ -3,7 +3,7 @@
 // in; a stop hands it to a fading voice; a cue, rewind, nudge or position change does both at once
 // (a crossfade). When the old position cannot be read any more (a new file replaced the store),
 // what was last heard is faded out mirrored: the last frames played backwards, which continues
-// the waveform without a step. Linear ramps over rampFrames(); the loop's wrap is no jump and is
+// the waveform without a step. Linear ramps of kRampSeconds; the loop's wrap is no jump and is
 // not faded. Audio thread only; fixed buffers, no allocation.
 #pragma once
 
@@ -22,11 +22,8 @@ class TransportFades {
 
   // Ramps of kRampSeconds at the host's rate (at least one frame, at most kMaxRamp).
   void setHostRate(float rate);
-  std::int32_t rampFrames() const { return ramp_; }
 
   // The main voice's gain, 0 to 1.
-  float mainGain() const { return mainGain_; }
-  bool mainSteady() const { return mainGain_ >= 1.0f; }
   void setMainGain(float gain) { mainGain_ = gain; }
   // Frames until the main voice's ramp is done (0 when steady).
   std::int32_t mainRampLeft() const;
@@ -34,8 +31,6 @@ class TransportFades {
   void rampMain(float* left, float* right, std::int32_t n);
   // Keeps the last frames of what the main voice played, for a mirrored fade.
   void remember(const float* left, const float* right, std::int32_t n);
-  // Nothing of the main voice heard lately (a stop, a failed read): no mirror to fade.
-  void forgetHeard() { heard_ = 0; }
   // Room for kMaxRamp frames of the main voice while it ramps (channel 0 or 1).
   float* mainScratch(int channel) { return channel == 0 ? mainLeft_ : mainRight_; }
 
@@ -48,9 +43,9 @@ class TransportFades {
   void reset();
 
   // Adds the fading voices' next n frames to the outputs. read(position, step, left, right,
-  // frames) fills scratch frames of a voice of this file at position (false: not readable, the
-  // voice is dropped); scratch is n <= kMaxRamp frames per channel. Voices of another
-  // generation are dropped. end and loop are the file's length (32.32) and the Loop switch.
+  // frames) fills the given scratch with up to kMaxRamp frames of the file from position, or
+  // answers false when it cannot be read (the voice is then dropped, as are voices of another
+  // generation). end and loop are the file's length (32.32) and the Loop switch.
   template <typename Read>
   void addFades(float* left, float* right, std::int32_t n, FixedFrames step, FixedFrames end,
                 bool loop, std::uint32_t generation, Read&& read);

@@ -1,7 +1,7 @@
 // libFuzzer target: each input is a state record that a host hands to a fresh player's setChunk
 // (opcode 24). A refused record must leave the player exactly as it was; an accepted one must
-// have sizes inside the input, come back through getChunk with its path, Loop and Pitch, and be
-// accepted again when given back. Broken promises abort.
+// have sizes inside the input, come back through getChunk with its path, Loop, Pitch and Smooth
+// (off for a version 1 record), and be accepted again when given back. Broken promises abort.
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -58,6 +58,7 @@ struct Fields {
   std::uint32_t version;
   bool loop;
   float pitch;
+  bool smooth;
   const std::uint8_t* path;
   std::uint64_t pathSize;
 };
@@ -72,6 +73,9 @@ Fields fieldsOf(const std::uint8_t* data, std::size_t size) {
   fields.version = uint32At(data + 4);
   fields.loop = float64At(data + 20) == 1.0;
   fields.pitch = static_cast<float>(float64At(data + 36));
+  // Version 1 has no Smooth value: its projects keep the sound they were made with.
+  check(fields.version == 1 || valuesSize >= 40, "accepted a version 2 record without Smooth");
+  fields.smooth = fields.version >= 2 && float64At(data + 44) == 1.0;
   fields.path = data + 12 + valuesSize + 4;
   fields.pathSize = pathSize;
   check(fields.path[pathSize] == 0, "accepted a path without its zero");
@@ -92,6 +96,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto player = std::make_unique<PlayerEffect>(nullptr, &vintrove::PlaceholderPlayerEditor::create);
+  // Smooth on and then off again: a refused record must keep it, an accepted one must set it.
+  player->setSmooth((size & 1) != 0);
   player->setLength(1000);
   player->setPosition(0.5f);
   player->setLoop(true);
@@ -105,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(answer == 0 || answer == 1, "setChunk answered neither 0 nor 1");
   if (answer == 0) {
     check(chunkOf(*player) == before, "a refused record changed the state");
-    check(player->isLooping() && player->getPosition() == 500 && player->getLength() == 1000,
+    check(player->isLooping() && player->getPosition() == 500 && player->getLength() == 1000 &&
+              player->isSmooth() == ((size & 1) != 0),
           "a refused record changed the transport");
     return 0;
   }
@@ -119,9 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "the restored path differs");
   check(state.loop == fields.loop && player->isLooping() == fields.loop, "Loop not restored");
   check(player->getPitch() == fields.pitch, "Pitch not restored exactly");
-  // A version 1 record whose file is missing comes back byte for byte, but for the pitch, which
-  // the player holds as a float.
-  if (fields.version == 1 && fields.pathSize > 0 && !fileExists(state.path)) {
+  check(state.smooth == fields.smooth && player->isSmooth() == fields.smooth, "Smooth not restored");
+  // A version 1 or 2 record whose file is missing comes back whole as version 2, but for the
+  // pitch, which the player holds as a float.
+  if (fields.version <= 2 && fields.pathSize > 0 && !fileExists(state.path)) {
     vintrove::PlayerState given;
     check(vintrove::readStateRecord(data, size, given), "an accepted record reads differently");
     given.pitch = static_cast<float>(given.pitch);

@@ -3,6 +3,7 @@
 #include <limits>
 #include <mutex>
 
+#include "player/interpolated_read.h"
 #include "player/overview.h"
 
 namespace vintrove {
@@ -38,7 +39,8 @@ bool ClusterSampleLoader::read(float** outputs, std::int32_t frames, std::int32_
 
 bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames position,
                                FixedFrames step, bool replace, std::uint32_t forGeneration,
-                               std::int32_t forSampleRate) {
+                               std::int32_t forSampleRate, const SincKernel* kernel,
+                               bool loopSeam) {
   if (stopRequested.load() || !usableOutputs(outputs, frames) || step <= 0 || position < 0) {
     return false;
   }
@@ -52,9 +54,19 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   if (sampleRate.load() != forSampleRate) return false;
   // The last frame this block reads, before any wrap; while decoding, that one must be there.
   const FixedFrames last = position + step * (frames - 1);
-  if (!complete.load() && wholePart(last) >= decoded) return false;
+  const bool ended = complete.load();
+  if (!ended && wholePart(last) >= decoded) return false;
   const int right = channels.load() > 1 ? 1 : 0;
-  clusters.readStereo(outputs[0], outputs[1], 0, right, frames, position, step, replace, decoded);
+  const bool exact = step == kOneFrame && (position & (kOneFrame - 1)) == 0;
+  if (kernel == nullptr || exact) {
+    clusters.readStereo(outputs[0], outputs[1], 0, right, frames, position, step, replace, decoded);
+    return true;
+  }
+  auto runs = [this](int channel, std::int32_t at, std::int32_t& room) -> const float* {
+    return clusters.writable(channel, at, room);
+  };
+  InterpolatedRead<decltype(runs)> read(*kernel, runs, 0, right, decoded, loopSeam && ended);
+  read.run(outputs[0], outputs[1], frames, position % wholeFrames(decoded), step, replace);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "player/cluster_store.h"
 #include "player/sample_loader.h"
+#include "player/sinc_kernel.h"
 
 namespace vintrove {
 
@@ -30,8 +31,12 @@ class ClusterSampleLoader : public SampleLoader {
   // for the file of the given loadGeneration() whose sample rate the caller's step was worked
   // out from, and only once every frame it needs is decoded (or the load has ended); otherwise it
   // answers false and writes nothing. Takes no lock and allocates nothing.
+  // With a kernel, each output sample is interpolated from the stored frames around its exact
+  // position instead (interpolated_read.h), except at step 1 from a whole frame, where the stored
+  // samples are copied as they are; loopSeam lets a finished file's kernel read across its seam.
   bool play(float** outputs, std::int32_t frames, FixedFrames position, FixedFrames step,
-            bool replace, std::uint32_t forGeneration, std::int32_t forSampleRate);
+            bool replace, std::uint32_t forGeneration, std::int32_t forSampleRate,
+            const SincKernel* kernel = nullptr, bool loopSeam = false);
 
  protected:
   float* writableSamples(int channel, std::int32_t at, std::int32_t& room) override;

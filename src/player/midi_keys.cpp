@@ -18,6 +18,7 @@ struct EventList {
 };
 
 constexpr std::int32_t kMidiEventType = 1;
+constexpr std::size_t kDeltaOffset = 8;
 constexpr std::size_t kStatusOffset = 24;
 
 constexpr float cue(int k) { return static_cast<float>(k) / 14.0f; }
@@ -67,6 +68,13 @@ bool noteOnCommand(const void* event, KeyCommand& command) {
   if (type != kMidiEventType || (status & 0xF0) != 0x90 || (velocity & 0x7F) == 0) return false;
   command = keyCommand((note & 0x7F) % kKeySpan);
   return true;
+}
+
+std::int32_t eventDeltaFrames(const void* event) {
+  if (event == nullptr) return 0;
+  std::int32_t delta = 0;
+  std::memcpy(&delta, static_cast<const unsigned char*>(event) + kDeltaOffset, sizeof delta);
+  return delta;
 }
 
 namespace midi_detail {

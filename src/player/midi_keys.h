@@ -21,9 +21,12 @@ KeyCommand keyCommand(int key);
 // channel) with a velocity; false for anything else, a null record included.
 bool noteOnCommand(const void* event, KeyCommand& command);
 
+// The deltaFrames of an event record: the frame of the coming block it belongs to.
+std::int32_t eventDeltaFrames(const void* event);
+
 // Visits the events record the host hands to processEvents: its count at offset 0 and its
 // array of event pointers after the reserved word. A null record, a count of 0 or less and
-// null entries are skipped. Calls send(tag, value) for each note-on, in order.
+// null entries are skipped. Calls send(tag, value, deltaFrames) for each note-on, in order.
 template <typename Send>
 void forEachKeyCommand(const void* events, Send&& send);
 
@@ -37,7 +40,8 @@ void forEachKeyCommand(const void* events, Send&& send) {
   const std::int32_t count = midi_detail::eventCount(events);
   for (std::int32_t i = 0; i < count; ++i) {
     KeyCommand command{};
-    if (noteOnCommand(midi_detail::eventAt(events, i), command)) send(command.tag, command.value);
+    const void* event = midi_detail::eventAt(events, i);
+    if (noteOnCommand(event, command)) send(command.tag, command.value, eventDeltaFrames(event));
   }
 }
 

@@ -13,7 +13,7 @@ namespace vintrove {
 
 namespace {
 
-constexpr std::int32_t kParameterCount = 4;
+constexpr std::int32_t kParameterCount = 5;
 constexpr float kPitchToParameter = 0.041666668f;  // 1 / 24
 
 // Copies at most capacity - 1 characters and always terminates; a longer text is cut.
@@ -76,8 +76,14 @@ PlayerEffect::~PlayerEffect() {
 void PlayerEffect::setParameter(std::int32_t index, float value) {
   // A host value is a value: clamped to 0..1, so that it sets its control and never reads as
   // one of the MIDI keys' step commands; NaN and infinities carry no value at all.
-  if (port == nullptr || !std::isfinite(value)) return;
+  if (!std::isfinite(value)) return;
   value = std::clamp(value, 0.0f, 1.0f);
+  // Smooth has no control on the editor: the host's value applies directly.
+  if (index == kSmoothParameter) {
+    setSmooth(value >= 0.5f);
+    return;
+  }
+  if (port == nullptr) return;
   switch (index) {
     case 0:
       port->command(kPlayTag, value != 0.0f ? 1.0f : 0.0f);
@@ -106,6 +112,8 @@ float PlayerEffect::getParameter(std::int32_t index) {
       return positionFraction();
     case 3:
       return pitch.load() * kPitchToParameter + 0.5f;
+    case kSmoothParameter:
+      return smooth.load() ? 1.0f : 0.0f;
     default:
       return 0.0f;
   }
@@ -165,22 +173,36 @@ void PlayerEffect::getParameterDisplay(std::int32_t index, char* text) {
     case 3:
       std::snprintf(text, kParameterTextCapacity, "%1f", static_cast<double>(pitch.load()));
       break;
+    case kSmoothParameter:
+      copyText(text, smooth.load() ? "yes" : "no", kParameterTextCapacity);
+      break;
     default:
       break;
   }
 }
 
 void PlayerEffect::getParameterName(std::int32_t index, char* text) {
-  static constexpr const char* kNames[kParameterCount] = {"Playing", "Loop", "Position", "Pitch"};
+  static constexpr const char* kNames[kParameterCount] = {"Playing", "Loop", "Position", "Pitch",
+                                                          "Smooth"};
   if (text != nullptr && index >= 0 && index < kParameterCount) {
     copyText(text, kNames[index], kParameterTextCapacity);
   }
 }
 
 std::int32_t PlayerEffect::processEvents(void* events) {
-  if (port != nullptr) {
-    forEachKeyCommand(events, [this](std::int32_t tag, float value) { port->command(tag, value); });
-  }
+  if (port == nullptr) return 1;
+  // Each key moves the controls (and through them the transport) now; the block replays the
+  // change at the key's frame. A full queue lets the key act from the block's start.
+  forEachKeyCommand(events, [this](std::int32_t tag, float value, std::int32_t deltaFrames) {
+    TransportChange change;
+    change.frame = deltaFrames;
+    change.generation = loader != nullptr ? loader->loadGeneration() : 0;
+    change.before = transportNow();
+    port->command(tag, value);
+    change.after = transportNow();
+    change.fields = changedFields(change.before, change.after);
+    if (change.fields != 0) keyChanges.push(change);
+  });
   return 1;
 }
 
@@ -206,6 +228,8 @@ std::int32_t PlayerEffect::getVendorVersion() { return 4; }
 void PlayerEffect::setPlaying(bool state) { playing.store(state); }
 
 void PlayerEffect::setLoop(bool state) { loop.store(state); }
+
+void PlayerEffect::setSmooth(bool state) { smooth.store(state); }
 
 void PlayerEffect::setPosition(float fraction) {
   if (!(fraction >= 0.0f)) fraction = 0.0f;

@@ -1,6 +1,7 @@
 // Saving and restoring the player's state with the host's project: getChunk hands out the state
 // record (state_record.h); setChunk checks a record whole, then loads its file the usual way
-// and applies Loop and Pitch at once, Position and Playing once the file's exact length is known.
+// and applies Loop, Pitch and Smooth at once, Position and Playing once the file's exact length
+// is known.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -36,6 +37,7 @@ std::int32_t PlayerEffect::getChunk(void** data, bool) {
   PlayerState state;
   state.loop = loop.load();
   state.pitch = pitch.load();
+  state.smooth = smooth.load();
   try {
     std::lock_guard<platform::Lock> guard(recall.state);
     std::memcpy(state.path, fileName, sizeof state.path);
@@ -76,6 +78,7 @@ std::int32_t PlayerEffect::setChunk(void* data, std::int32_t byteSize, bool) {
   // The slider takes the nearest value; the pitch itself comes back exactly, after it.
   if (port != nullptr) port->command(kPitchTag, clampUnit(savedPitch * kPitchToParameter + 0.5f));
   pitch.store(savedPitch);
+  smooth.store(state.smooth);
 
   if (state.path[0] == '\0') {
     // No file was chosen when the state was saved: the loaded file, if any, stays.

@@ -60,6 +60,7 @@ void writeStateRecord(const PlayerState& state, std::vector<unsigned char>& out)
   putFloat64(&out[kValuesOffset + 8], state.loop ? 1.0 : 0.0);
   putFloat64(&out[kValuesOffset + 16], state.position);
   putFloat64(&out[kValuesOffset + 24], state.pitch);
+  putFloat64(&out[kValuesOffset + 32], state.smooth ? 1.0 : 0.0);
   putUint32(&out[kValuesOffset + kValuesSize], static_cast<std::uint32_t>(pathSize));
   std::memcpy(&out[kFixedSize], state.path, pathSize);
 }
@@ -70,8 +71,11 @@ bool readStateRecord(const unsigned char* bytes, std::size_t size, PlayerState& 
   const std::uint32_t version = getUint32(bytes + 4);
   const std::uint32_t valuesSize = getUint32(bytes + 8);
   if (version == 0) return false;
-  // Version 1 has exactly four values; a newer one may have more.
-  if (version == kVersion ? valuesSize != kValuesSize : valuesSize < kValuesSize) return false;
+  // Versions 1 and 2 have exactly four and five values and nothing after the path; a newer one
+  // may have more of both.
+  const bool known = version <= kVersion;
+  const std::uint32_t valuesKnown = version == 1 ? kVersion1ValuesSize : kValuesSize;
+  if (known ? valuesSize != valuesKnown : valuesSize < kValuesSize) return false;
   // Sizes are compared by subtraction from what is left, so no sum can wrap.
   std::size_t left = size - kValuesOffset;
   if (valuesSize > left || left - valuesSize < 4) return false;
@@ -79,7 +83,7 @@ bool readStateRecord(const unsigned char* bytes, std::size_t size, PlayerState& 
   left -= valuesSize + 4;
   const std::uint32_t pathSize = getUint32(values + valuesSize);
   if (pathSize >= PlayerState::kPathCapacity || pathSize >= left) return false;
-  if (version == kVersion && left != pathSize + std::size_t{1}) return false;
+  if (known && left != pathSize + std::size_t{1}) return false;
   const unsigned char* path = values + valuesSize + 4;
   if (path[pathSize] != 0 || std::memchr(path, 0, pathSize) != nullptr) return false;
 
@@ -90,6 +94,9 @@ bool readStateRecord(const unsigned char* bytes, std::size_t size, PlayerState& 
       !inRange(position, 0.0, 1.0) || !inRange(pitch, -kPitchLimit, kPitchLimit)) {
     return false;
   }
+  // A version 1 project was made with the nearest-sample sound; it keeps it.
+  read.smooth = false;
+  if (version >= 2 && !readSwitch(getFloat64(values + 32), read.smooth)) return false;
   read.position = position;
   read.pitch = pitch;
   std::memcpy(read.path, path, pathSize);

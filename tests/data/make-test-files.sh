@@ -47,6 +47,11 @@ twolame --quiet -b 192 -m s "$work/e.wav" "$out/l2_48k_stereo_192k.mp2"
 synth "$work/f.wav" 32000 1 2 square 250 gain -12
 twolame --quiet -b 64 -m m "$work/f.wav" "$out/l2_32k_mono_64k.mp2"
 
+# Layer II, 44.1 kHz mono, 192 kbit/s: pink noise band-limited to 20 Hz - 16 kHz, for the
+# comparison of Smooth playback's rate conversion with sox's (measure-sox.sh).
+synth "$work/p.wav" 44100 1 1.5 pinknoise sinc 20-16000 gain -9
+twolame --quiet -b 192 -m m "$work/p.wav" "$out/l2_44k1_mono_pink.mp2"
+
 # Layer III with an ID3v2 tag in front and an ID3v1 tag at the end.
 synth "$work/g.wav" 44100 2 2 sine 880 sine 220 gain -6
 lame --quiet -t -b 128 --cbr --add-id3v2 --tt "Vintrove test tone" --ta "Vintrove" \

@@ -6,8 +6,9 @@
 
 namespace vintrove::test {
 
-PluginSession::PluginSession(float hostRate) : library(VINTROVE_DLL_PATH), rate(hostRate) {
+PluginSession::PluginSession(float hostRate, bool smooth) : library(VINTROVE_DLL_PATH), rate(hostRate) {
   session = std::make_unique<testhost::EffectSession>(library);
+  session->setParameter(4, smooth ? 1.0f : 0.0f);
   session->open();
   session->setSampleRate(rate);
   session->setBlockSize(kBlockSize);
@@ -38,6 +39,17 @@ bool PluginSession::chooseThroughDialog(const std::string& unixPath) {
 
 bool PluginSession::waitUntilPlaying() {
   return editorWindow->idleUntil([this] { return session->getParameter(0) == 1.0f; }, 1000);
+}
+
+bool PluginSession::playFromStart(const std::string& unixPath, float pitchParameter,
+                                  int decodeMilliseconds) {
+  if (!chooseThroughDialog(unixPath) || !waitUntilPlaying()) return false;
+  clickAt(kPlayToggle);
+  editorWindow->idleFor(decodeMilliseconds);
+  clickAt(kToStartButton);
+  session->setParameter(3, pitchParameter);
+  clickAt(kPlayToggle);
+  return session->getParameter(0) == 1.0f && session->getParameter(2) == 0.0f;
 }
 
 void PluginSession::clickAt(POINT where) { editorWindow->clickAt(where.x, where.y); }

@@ -27,9 +27,12 @@ inline constexpr POINT kLoopToggle{72, 52};
 inline constexpr POINT kPitchResetButton{244, 72};
 inline constexpr std::int32_t kBlockSize = 512;
 
+// The plug-in in our host with its editor open. Smooth (parameter 4) is set as asked right after
+// the effect is made: off unless a test asks for it, so that tests of the nearest-lower-sample
+// rule hold the plug-in to exact frames.
 class PluginSession {
  public:
-  explicit PluginSession(float hostRate = 44100.0f);
+  explicit PluginSession(float hostRate = 44100.0f, bool smooth = false);
   ~PluginSession();
 
   testhost::EffectSession& effect() { return *session; }
@@ -46,6 +49,9 @@ class PluginSession {
   bool chooseThroughDialog(const std::string& unixPath);
   // Idles until Playing turns on (true) or a second has passed.
   bool waitUntilPlaying();
+  // Chooses the file, lets it decode, then stops, goes back to frame 0, sets the pitch parameter
+  // and starts again: the next rendered frame plays from frame 0 at that pitch.
+  bool playFromStart(const std::string& unixPath, float pitchParameter, int decodeMilliseconds = 300);
   void clickAt(POINT where);
   float parameter(std::int32_t index) { return session->getParameter(index); }
 

@@ -97,7 +97,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
         0x50, 0x74, 0x73, 0x56,  // magic: VstP
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // the four entries, put in below
         1, 0, 0, 0,              // numPrograms
-        4, 0, 0, 0,              // numParams
+        5, 0, 0, 0,              // numParams
         0, 0, 0, 0,              // numInputs
         2, 0, 0, 0,              // numOutputs
         0x39, 0x01, 0, 0,        // flags: editor, mono, replacing, chunks, synth
@@ -130,7 +130,7 @@ TEST(FreshRecord, HoldsTheInitialValuesByteByByte) {
     EXPECT_EQ(record->getParameter, &EffectBase::getParameterEntry);
     EXPECT_EQ(record->processReplacing, &EffectBase::processReplacingEntry);
     EXPECT_EQ(record->numPrograms, 1);
-    EXPECT_EQ(record->numParams, 4);
+    EXPECT_EQ(record->numParams, 5);
     EXPECT_EQ(record->numInputs, 0);
     EXPECT_EQ(record->numOutputs, 2);
     EXPECT_EQ(record->flags, 0x139);

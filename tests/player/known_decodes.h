@@ -35,6 +35,7 @@ inline constexpr KnownDecode kKnownDecodes[] = {
     {"l3_22k05_mono_64k.mp3", 45504, 0, false, {0, 0, 0.000227246f, 0.000227246f}},
     {"l2_48k_stereo_192k.mp2", 96768, 0, false, {0, 0, -0.410626f, 0.0603588f}},
     {"l2_32k_mono_64k.mp2", 64512, 0, false, {0, 0, 0.242391f, 0.242391f}},
+    {"l2_44k1_mono_pink.mp2", 66816, 0, false, {0, 0, -0.0230305f, -0.0230305f}},
 };
 
 // The plain libmad decode of a committed file cut to what mpg123 decodes from it (frames from

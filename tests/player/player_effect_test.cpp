@@ -22,14 +22,14 @@ std::string display(PlayerEffect& player, std::int32_t index) {
   return text;
 }
 
-TEST(PlayerRecord, PresentsAnInstrumentWithTwoOutputsAndFourParameters) {
+TEST(PlayerRecord, PresentsAnInstrumentWithTwoOutputsAndFiveParameters) {
   RecordedPlayer p;
   const EffectRecord& record = *p.player->getRecord();
   EXPECT_EQ(record.flags, 0x139);
   EXPECT_EQ(record.numInputs, 0);
   EXPECT_EQ(record.numOutputs, 2);
   EXPECT_EQ(record.numPrograms, 1);
-  EXPECT_EQ(record.numParams, 4);
+  EXPECT_EQ(record.numParams, 5);
   EXPECT_EQ(record.uniqueID, 0x56747276);
   EXPECT_EQ(p.player->getEditor(), static_cast<EditorBase*>(&p.port));
   EXPECT_NE(p.player->getLoader(), nullptr);
@@ -99,7 +99,8 @@ TEST(PlayerParameters, FreshPlayerAnswersAndDisplays) {
   const Case cases[] = {{0, "Playing", "no", 0.0f},
                         {1, "Loop", "no", 0.0f},
                         {2, "Position", "0.000000", 0.0f},
-                        {3, "Pitch", "1.000000", 0.5416667f}};
+                        {3, "Pitch", "1.000000", 0.5416667f},
+                        {4, "Smooth", "yes", 1.0f}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.index);
     char name[64] = "old";
@@ -115,7 +116,7 @@ TEST(PlayerParameters, FreshPlayerAnswersAndDisplays) {
 
 TEST(PlayerParameters, IndexesOutsideTheTableLeaveTextsAndAnswerZero) {
   RecordedPlayer p;
-  for (std::int32_t index : {-1, 4, 7, 1000}) {
+  for (std::int32_t index : {-1, 5, 7, 1000}) {
     SCOPED_TRACE(index);
     char text[16] = "untouched";
     p.player->getParameterName(index, text);
@@ -126,6 +127,32 @@ TEST(PlayerParameters, IndexesOutsideTheTableLeaveTextsAndAnswerZero) {
     p.player->setParameter(index, 0.7f);
   }
   EXPECT_TRUE(p.port.commands.empty());
+}
+
+// Smooth has no control on the editor: the host's value sets it at once, from 0.5 up, with or
+// without an editor, and nothing goes to the editor's port.
+TEST(PlayerParameters, SmoothIsSetDirectlyFromOneHalfUp) {
+  RecordedPlayer p;
+  const struct {
+    float value;
+    bool smooth;
+    const char* shown;
+  } steps[] = {{0.49f, false, "no"}, {0.5f, true, "yes"}, {0.0f, false, "no"}, {1.0f, true, "yes"},
+               {std::numeric_limits<float>::quiet_NaN(), true, "yes"}, {-3.0f, false, "no"},
+               {7.0f, true, "yes"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.value);
+    p.player->setParameter(4, step.value);
+    EXPECT_EQ(p.player->isSmooth(), step.smooth);
+    EXPECT_EQ(p.player->getParameter(4), step.smooth ? 1.0f : 0.0f);
+    EXPECT_EQ(display(*p.player, 4), step.shown);
+  }
+  EXPECT_TRUE(p.port.commands.empty());
+
+  PlayerEffect withoutEditor(nullptr, nullptr);
+  EXPECT_TRUE(withoutEditor.isSmooth());
+  withoutEditor.setParameter(4, 0.0f);
+  EXPECT_FALSE(withoutEditor.isSmooth());
 }
 
 TEST(PlayerParameters, DisplaysFollowTheTransport) {

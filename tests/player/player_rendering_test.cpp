@@ -41,9 +41,11 @@ struct Block {
   float* pointers[2] = {};
 };
 
-// A player with the whole test file decoded, stopped, at position 0 and with a clean port.
+// A player with the whole test file decoded, stopped, at position 0 and with a clean port. It
+// plays with Smooth off, the nearest lower sample, unless a test turns Smooth on.
 struct LoadedPlayer : RecordedPlayer {
   LoadedPlayer() {
+    player->setSmooth(false);
     player->loadFile(testDataPath(kFile).c_str());
     ClusterSampleLoader& loader = *player->getLoader();
     loaded = waitUntil(

@@ -147,8 +147,10 @@ TEST(PlayerChunk, BadRecordsAreRefusedAndChangeNothing) {
 
 // The acceptance round trip in the native build: a fresh player given the chunk plays the same
 // samples from the same position, with the same loop and pitch, and hands out the same chunk.
+// With Smooth off, saved and restored with the rest: the nearest lower sample, block for block.
 TEST(PlayerChunk, AFreshPlayerGivenTheChunkPlaysTheSameSamples) {
   PlaceholderPlayer first;
+  first.player->setSmooth(false);
   first.player->loadFile(testDataPath(kFile).c_str());
   ASSERT_TRUE(waitUntil([&] { return decoded(*first.player); }));
   first.player->setLoop(true);
@@ -172,6 +174,7 @@ TEST(PlayerChunk, AFreshPlayerGivenTheChunkPlaysTheSameSamples) {
   EXPECT_EQ(second.player->getPosition(), first.player->getPosition());
   EXPECT_EQ(second.player->getPitch(), first.player->getPitch());
   EXPECT_TRUE(second.player->isLooping());
+  EXPECT_FALSE(second.player->isSmooth());
   EXPECT_EQ(chunkOf(*second.player), saved);
   // The editor's controls show the restored state.
   EXPECT_EQ(second.editor.controlValue(kPlayTag), 1.0f);
@@ -187,6 +190,35 @@ TEST(PlayerChunk, AFreshPlayerGivenTheChunkPlaysTheSameSamples) {
   EXPECT_TRUE(expected == got);
   EXPECT_TRUE(second.player->isPlaying());
   EXPECT_EQ(second.player->getPosition(), first.player->getPosition());
+}
+
+// Smooth is saved with the project; a version 1 record, from before Smooth, restores it off, and
+// the record handed out afterwards is a version 2 one.
+TEST(PlayerChunk, SmoothComesBackAndVersion1RecordsRestoreItOff) {
+  RecordedPlayer p;
+  EXPECT_TRUE(stateOf(chunkOf(*p.player)).smooth);
+  for (bool smooth : {false, true}) {
+    Bytes record = recordFor("", false, true, 0.0, 2.0);
+    PlayerState state = stateOf(record);
+    state.smooth = smooth;
+    writeStateRecord(state, record);
+    p.player->setSmooth(!smooth);
+    ASSERT_EQ(giveChunk(*p.player, record), 1);
+    EXPECT_EQ(p.player->isSmooth(), smooth);
+    EXPECT_EQ(stateOf(chunkOf(*p.player)).smooth, smooth);
+  }
+  // The version 1 layout: the first four values, the path, nothing else.
+  Bytes v1 = recordFor("", true, false, 0.0, -1.0);
+  v1.erase(v1.begin() + 44, v1.begin() + 52);
+  v1[4] = 1;
+  v1[8] = 32;
+  ASSERT_EQ(giveChunk(*p.player, v1), 1);
+  EXPECT_FALSE(p.player->isSmooth());
+  EXPECT_EQ(p.player->getPitch(), -1.0f);
+  const Bytes after = chunkOf(*p.player);
+  ASSERT_GE(after.size(), 12u);
+  EXPECT_EQ(after[4], 2);
+  EXPECT_FALSE(stateOf(after).smooth);
 }
 
 TEST(PlayerChunk, ARestoreLoadsWithoutStartingPlaybackAndKeepsItStoppedWhenSaved) {

@@ -290,8 +290,12 @@ void parameterRoundTrips(Report& report, EffectSession& effect) {
 
 // Every rate with every block size through both rate opcodes: all samples written, finite and
 // within the file's peak, and the position after the same time the same for every block size.
+// With Smooth on, the band-limited signal between the samples may pass the largest sample a
+// little (for these tones well below 1 %).
 void ratesAndBlocks(Report& report, EffectSession& effect, EditorWindow& window, const ValidationMedia& media,
-                    double seconds) {
+                    double seconds, bool smooth) {
+  effect.setParameter(4, smooth ? 1.0f : 0.0f);
+  const float peak = media.peak() * (smooth ? 1.01f : 1.0f);
   Outputs out(8192);
   for (std::int32_t opcode : {10, 43}) {
     Tally tally;
@@ -311,7 +315,7 @@ void ratesAndBlocks(Report& report, EffectSession& effect, EditorWindow& window,
         const auto total = static_cast<long long>(seconds * rate);
         for (long long done = 0; done < total; done += block) {
           const auto frames = static_cast<std::int32_t>(std::min<long long>(block, total - done));
-          renderBlock(effect.record(), out, frames, tally, media.peak());
+          renderBlock(effect.record(), out, frames, tally, peak);
         }
         window.pump();
         const double at = effect.getParameter(2) * static_cast<double>(media.longToneFrames());
@@ -334,13 +338,15 @@ void ratesAndBlocks(Report& report, EffectSession& effect, EditorWindow& window,
     if (worstFrames <= slack) where.clear();
     if (worstSpeed <= slack) speedWhere.clear();
     report.line(tally.clean() && worstFrames <= slack && worstSpeed <= slack && playingStill,
-                "rates 8000-192000 Hz and blocks 1-8192 through opcode " + std::to_string(opcode),
+                "rates 8000-192000 Hz and blocks 1-8192 through opcode " + std::to_string(opcode) +
+                    (smooth ? " with Smooth on" : " with Smooth off"),
                 tally.describe() + format("; positions after %.1f s differ by at most %.2f frames", seconds, worstFrames) + where +
                     format(" and from the file's own speed by at most %.2f", worstSpeed) + speedWhere +
                     (playingStill ? "" : "; playback stopped"));
   }
   effect.dispatch(10, 0, 0, nullptr, 44100.0f);
   effect.dispatch(11, 0, 512);
+  effect.setParameter(4, 0.0f);
 }
 
 // The audio thread renders in 32-frame steps with a random parameter change before each and MIDI
@@ -567,39 +573,47 @@ void allocationsOnTheAudioPath(Report& report, const std::string& dll, const Val
   const bool loaded = chosen && window->idleUntil([&] { return playing(*effect); }, 2000);
   window->idleFor(300);
   effect->setParameter(1, 1.0f);  // loop, so that the file plays throughout
-  std::atomic<bool> done{false};
-  Counts counted;
-  std::thread audio([&] {
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    Outputs out(512);
-    RawEvents events;
-    randomBurst(events, random, 512);
-    void* burst = events.record();  // built before counting starts
-    EffectRecord* record = effect->record();
-    watch(1);
-    const auto total = static_cast<long long>(seconds * 48000.0);
-    for (long long at = 0; at < total; at += 512) {
-      record->processReplacing(record, out.inputs(), out.prefilled(512), 512);
-      record->process(record, out.inputs(), out.prefilled(512), 512);
-      record->setParameter(record, static_cast<std::int32_t>(random() % 4), unit(random));
-      record->dispatcher(record, 25, 0, 0, burst, 0.0f);
-    }
-    // In real time, stopped: a block every 10 ms, a position change every 300 ms and nothing
-    // else that the editor would show.
-    record->setParameter(record, 0, 0.0f);
-    const DWORD began = GetTickCount();
-    for (int block = 0; GetTickCount() - began < static_cast<DWORD>(seconds * 1000.0) + 600; ++block) {
-      record->processReplacing(record, out.inputs(), out.prefilled(512), 512);
-      if (block % 30 == 29) record->setParameter(record, 2, unit(random));
-      Sleep(10);
-    }
-    watch(0);
-    counted = take();
-    done = true;
-  });
-  while (!done.load()) window->idleFor(20);
-  audio.join();
+  // Both ways of playing: Smooth interpolates and fades, Smooth off reads the stored samples.
+  const bool smoothModes[2] = {true, false};
+  Counts countedIn[2];
+  for (int mode = 0; mode < 2; ++mode) {
+    effect->setParameter(4, smoothModes[mode] ? 1.0f : 0.0f);
+    effect->setParameter(0, 1.0f);
+    std::atomic<bool> done{false};
+    Counts counted;
+    std::thread audio([&] {
+      std::mt19937 random(3);
+      std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+      Outputs out(512);
+      RawEvents events;
+      randomBurst(events, random, 512);
+      void* burst = events.record();  // built before counting starts
+      EffectRecord* record = effect->record();
+      watch(1);  // counts from 0 again
+      const auto total = static_cast<long long>(seconds * 48000.0);
+      for (long long at = 0; at < total; at += 512) {
+        record->processReplacing(record, out.inputs(), out.prefilled(512), 512);
+        record->process(record, out.inputs(), out.prefilled(512), 512);
+        record->setParameter(record, static_cast<std::int32_t>(random() % 4), unit(random));
+        record->dispatcher(record, 25, 0, 0, burst, 0.0f);
+      }
+      // In real time, stopped: a block every 10 ms, a position change every 300 ms and nothing
+      // else that the editor would show.
+      record->setParameter(record, 0, 0.0f);
+      const DWORD began = GetTickCount();
+      for (int block = 0; GetTickCount() - began < static_cast<DWORD>(seconds * 1000.0) + 600; ++block) {
+        record->processReplacing(record, out.inputs(), out.prefilled(512), 512);
+        if (block % 30 == 29) record->setParameter(record, 2, unit(random));
+        Sleep(10);
+      }
+      watch(0);
+      counted = take();
+      done = true;
+    });
+    while (!done.load()) window->idleFor(20);
+    audio.join();
+    countedIn[mode] = counted;
+  }
   window.reset();
   effect.reset();
   // Calls of the counting build itself, each of a kind that is easy to miss.
@@ -612,12 +626,15 @@ void allocationsOnTheAudioPath(Report& report, const std::string& dll, const Val
     if ((missed & (1u << i)) != 0) uncounted += std::string(uncounted.empty() ? "" : ", ") + missable[i];
   }
   const bool counting = control.all() && importsCounted() == 1 && uncounted.empty();
-  report.line(counting && loaded && counted.none(), name,
-              !uncounted.empty() ? "the counting build does not count " + uncounted
-              : !counting ? "the counting build did not count every kind while an effect was made and a file chosen: " + control.describe()
-              : !loaded ? std::string("the file did not load")
-                        : counted.describe() + " during processReplacing, process, setParameter and processEvents (creating an effect and choosing a file counted " +
-                              control.describe() + ")");
+  for (int mode = 0; mode < 2; ++mode) {
+    const Counts& counted = countedIn[mode];
+    report.line(counting && loaded && counted.none(), name + (smoothModes[mode] ? " (Smooth on)" : " (Smooth off)"),
+                !uncounted.empty() ? "the counting build does not count " + uncounted
+                : !counting ? "the counting build did not count every kind while an effect was made and a file chosen: " + control.describe()
+                : !loaded ? std::string("the file did not load")
+                          : counted.describe() + " during processReplacing, process, setParameter and processEvents (creating an effect and choosing a file counted " +
+                                control.describe() + ")");
+  }
 }
 
 void blockTimes(Report& report, EffectSession& effect, EditorWindow& window, const ValidationMedia& media) {
@@ -626,26 +643,30 @@ void blockTimes(Report& report, EffectSession& effect, EditorWindow& window, con
   window.idleFor(300);
   effect.setParameter(1, 1.0f);
   effect.setParameter(3, 1.0f);  // +12 %: the stepped read
-  Outputs out(512);
-  LARGE_INTEGER frequency, before, after;
-  QueryPerformanceFrequency(&frequency);
-  std::vector<double> micros;
-  micros.reserve(20000);
-  Tally tally;
-  for (int i = 0; i < 20000; ++i) {
-    float** outputs = out.prefilled(512);
-    QueryPerformanceCounter(&before);
-    effect.record()->processReplacing(effect.record(), out.inputs(), outputs, 512);
-    QueryPerformanceCounter(&after);
-    tally.add(out.left(), out.right(), 512, media.peak());
-    micros.push_back(static_cast<double>(after.QuadPart - before.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart));
+  for (bool smooth : {false, true}) {
+    effect.setParameter(4, smooth ? 1.0f : 0.0f);
+    Outputs out(512);
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> micros;
+    micros.reserve(20000);
+    Tally tally;
+    for (int i = 0; i < 20000; ++i) {
+      float** outputs = out.prefilled(512);
+      QueryPerformanceCounter(&before);
+      effect.record()->processReplacing(effect.record(), out.inputs(), outputs, 512);
+      QueryPerformanceCounter(&after);
+      tally.add(out.left(), out.right(), 512, media.peak());
+      micros.push_back(static_cast<double>(after.QuadPart - before.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart));
+    }
+    std::sort(micros.begin(), micros.end());
+    const double median = micros[micros.size() / 2];
+    const double high = micros[micros.size() * 999 / 1000];
+    report.note("processReplacing time per 512-frame block at 48000 Hz, pitch +12 %, Smooth " +
+                    std::string(smooth ? "on" : "off") + (loaded ? "" : " (the file did not load)"),
+                format("median %.2f us, 99.9th percentile %.2f us, longest %.2f us (a block lasts %.0f us), ", median, high,
+                       micros.back(), 512.0 / 48000.0 * 1e6) + format("loudest sample %.3f", tally.loudest));
   }
-  std::sort(micros.begin(), micros.end());
-  const double median = micros[micros.size() / 2];
-  const double high = micros[micros.size() * 999 / 1000];
-  report.note("processReplacing time per 512-frame block at 48000 Hz, pitch +12 %" + std::string(loaded ? "" : " (the file did not load)"),
-              format("median %.2f us, 99.9th percentile %.2f us, longest %.2f us (a block lasts %.0f us), ", median, high,
-                     micros.back(), 512.0 / 48000.0 * 1e6) + format("loudest sample %.3f", tally.loudest));
 }
 
 
@@ -671,7 +692,8 @@ void hostValuesAreValues(Report& report, EffectSession& effect, EditorWindow& wi
     }
   }
   const bool wasPlaying = playing(effect);
-  for (std::int32_t index : {0, 1}) {
+  // Playing, Loop and Smooth are switches.
+  for (std::int32_t index : {0, 1, 4}) {
     for (float start : {0.0f, 1.0f}) {
       for (float value : hostile) {
         effect.setParameter(index, start);
@@ -694,6 +716,7 @@ void hostValuesAreValues(Report& report, EffectSession& effect, EditorWindow& wi
   }
   effect.setParameter(0, 1.0f);
   effect.setParameter(1, 1.0f);
+  effect.setParameter(4, 0.0f);  // the peak check below holds for the stored samples
 
   std::atomic<bool> done{false};
   std::atomic<long long> sent{0};
@@ -1016,12 +1039,16 @@ int runValidation(const ValidationOptions& options) {
   report.line(loaded, "loading through the editor's dialog",
               opened ? (loaded ? "the long tone plays" : "the long tone did not start") : "the editor did not open");
   if (loaded) {
+    // The checks against the file's samples and peak follow the nearest-lower-sample rule;
+    // rates and blocks, the audio path's counts and block times run with Smooth on too.
+    effect.setParameter(4, 0.0f);
     parameterRoundTrips(report, effect);
     effect.setParameter(1, 0.0f);
     effect.setParameter(3, 0.5f);
     editsReachTheHost(report, effect, *window, host);
     hostValuesAreValues(report, effect, *window, media);
-    ratesAndBlocks(report, effect, *window, media, options.seconds);
+    ratesAndBlocks(report, effect, *window, media, options.seconds, false);
+    ratesAndBlocks(report, effect, *window, media, options.seconds, true);
     renderingAsHostsDo(report, library, effect, *window, media);
     automationAndEditor(report, effect, window, media, options.seconds);
     effect.setParameter(3, 0.5f);

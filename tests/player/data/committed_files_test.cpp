@@ -57,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommittedFile{"l3_32k_stereo_vbr.mp3", 3, 2, 32000, 128000, 86, 1152},
                       CommittedFile{"l2_48k_stereo_192k.mp2", 2, 2, 48000, 192000, 84, 1152},
                       CommittedFile{"l2_32k_mono_64k.mp2", 2, 1, 32000, 64000, 56, 1152},
+                      CommittedFile{"l2_44k1_mono_pink.mp2", 2, 1, 44100, 192000, 58, 1152},
                       CommittedFile{"l3_44k1_stereo_id3.mp3", 3, 2, 44100, 128000, 78, 1152},
                       CommittedFile{"l3_truncated.mp3", 3, 2, 44100, 128000, 115, 1152},
                       CommittedFile{"l3_garbage.mp3", 3, 2, 44100, 128000, 112, 1152}));

@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "gui/draw_context.h"
 #include "gui/drop_target.h"
@@ -116,16 +117,28 @@ bool Frame::enableDropTarget(bool flag) {
     if (dropTargetRegistered) {
       return true;
     }
-    // OLE keeps its own reference on success; on failure the pair frees the target again.
-    DropTarget* target = new DropTarget(this);
+    // The frame keeps a reference until it revokes the target, OLE its own; on failure the
+    // frame's Release frees the target again.
+    auto* target = new DropTarget(this);
     target->AddRef();
-    const bool registered = SUCCEEDED(RegisterDragDrop(window, target));
-    target->Release();
-    dropTargetRegistered = registered;
-    return registered;
+    if (FAILED(RegisterDragDrop(window, target))) {
+      target->forgetFrame();
+      target->Release();
+      return false;
+    }
+    dropTarget = target;
+    dropTargetRegistered = true;
+    return true;
+  }
+  // A drop already under way elsewhere may still reach the target after this: it finds no frame.
+  if (dropTarget != nullptr) {
+    dropTarget->forgetFrame();
   }
   RevokeDragDrop(window);
   dropTargetRegistered = false;
+  if (DropTarget* target = std::exchange(dropTarget, nullptr)) {
+    target->Release();
+  }
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "dialog_answerer.h"
 #include "editor_window.h"
 #include "effect_session.h"
+#include "guarded_run.h"
 #include "plugin_library.h"
 #include "recording_host.h"
 #include "validation_media.h"
@@ -32,26 +33,7 @@ constexpr float kUnwritten = std::numeric_limits<float>::quiet_NaN();
 const float kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000, 176400, 192000};
 const std::int32_t kBlocks[] = {1, 7, 16, 64, 100, 512, 1000, 4096, 8192};
 
-class Report {
- public:
-  void line(bool ok, const std::string& name, const std::string& detail) {
-    std::printf("%s %s: %s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.c_str());
-    std::fflush(stdout);
-    (ok ? passed_ : failed_)++;
-  }
-  void note(const std::string& name, const std::string& detail) {
-    std::printf("INFO %s: %s\n", name.c_str(), detail.c_str());
-    std::fflush(stdout);
-  }
-  int finish() const {
-    std::printf("validate: %d passed, %d failed\n", passed_, failed_);
-    return failed_ == 0 && passed_ > 0 ? 0 : 1;
-  }
-
- private:
-  int passed_ = 0;
-  int failed_ = 0;
-};
+using Report = ValidationReport;
 
 std::string format(const char* pattern, double a = 0, double b = 0, double c = 0, double d = 0) {
   char text[256];
@@ -600,10 +582,25 @@ void blockTimes(Report& report, EffectSession& effect, EditorWindow& window, con
                      micros.back(), 512.0 / 48000.0 * 1e6) + format("loudest sample %.3f", tally.loudest));
 }
 
+// The effect the tests share, made by main; its record is checked before anything is called
+// through it. Null when it may not be used.
+std::unique_ptr<EffectSession> checkedEffect(Report& report, GuardedRunner& runner, const PluginLibrary& library) {
+  std::unique_ptr<EffectSession> effect;
+  if (!runner.run("effect record", [&] { effect = std::make_unique<EffectSession>(library); })) return nullptr;
+  const bool usable = effect->valid();
+  report.line(usable, "effect record",
+              usable ? "magic, entry points and counts as a host needs them"
+                     : effect->refusal() + "; nothing is called through it");
+  if (!usable) effect.reset();
+  return effect;
+}
+
 }  // namespace
 
 int runValidation(const ValidationOptions& options) {
-  Report report;
+  Report report("validate");
+  // Each test runs guarded: whatever the plug-in does inside one ends as that test's FAIL line.
+  GuardedRunner runner(report);
   ValidationMedia media(std::max(2.0, options.seconds * 6.0 + 2.0));
   PluginLibrary library(options.dll);
   if (!library.loaded() || !media.ready()) {
@@ -612,35 +609,51 @@ int runValidation(const ValidationOptions& options) {
   }
   std::printf("validating %s, %.1f s per run\n", options.dll.c_str(), options.seconds);
   RecordingHost host;
-  instancesColdAndWarm(report, options.dll);
+  std::unique_ptr<EffectSession> effect = checkedEffect(report, runner, library);
+  if (!effect) return report.finish();
+  runner.run("instances", [&] { instancesColdAndWarm(report, options.dll); });
 
-  EffectSession effect(library);
-  startSession(effect, 44100.0f, 512);
-  namesAndParameters(report, effect);
-  auto window = std::make_unique<EditorWindow>(effect);
-  const bool opened = window->isOpen();
-  const bool loaded = opened && loadThroughDialog(*window, media.longTone()) &&
-                      window->idleUntil([&] { return playing(effect); }, 2000);
-  window->idleFor(300);  // the long tone is decoded well before the end of a run
-  report.line(loaded, "loading through the editor's dialog",
-              opened ? (loaded ? "the long tone plays" : "the long tone did not start") : "the editor did not open");
+  std::unique_ptr<EditorWindow> window;
+  bool loaded = false;
+  runner.run("names and parameter texts", [&] {
+    startSession(*effect, 44100.0f, 512);
+    namesAndParameters(report, *effect);
+  });
+  runner.run("loading through the editor's dialog", [&] {
+    window = std::make_unique<EditorWindow>(*effect);
+    const bool opened = window->isOpen();
+    loaded = opened && loadThroughDialog(*window, media.longTone()) &&
+             window->idleUntil([&] { return playing(*effect); }, 2000);
+    window->idleFor(300);  // the long tone is decoded well before the end of a run
+    report.line(loaded, "loading through the editor's dialog",
+                opened ? (loaded ? "the long tone plays" : "the long tone did not start") : "the editor did not open");
+  });
   if (loaded) {
-    parameterRoundTrips(report, effect);
-    effect.setParameter(1, 0.0f);
-    effect.setParameter(3, 0.5f);
-    ratesAndBlocks(report, effect, *window, media, options.seconds);
-    automationAndEditor(report, effect, window, media, options.seconds);
-    effect.setParameter(3, 0.5f);
-    loadsWhileRendering(report, effect, *window, media);
-    badHostInput(report, effect, media);
-    blockTimes(report, effect, *window, media);
+    runner.run("parameter round trips", [&] {
+      parameterRoundTrips(report, *effect);
+      effect->setParameter(1, 0.0f);
+      effect->setParameter(3, 0.5f);
+    });
+    runner.run("rates and blocks", [&] { ratesAndBlocks(report, *effect, *window, media, options.seconds); });
+    runner.run("automation, MIDI and the editor while rendering",
+               [&] { automationAndEditor(report, *effect, window, media, options.seconds); });
+    runner.run("good, bad, empty and truncated files while rendering", [&] {
+      effect->setParameter(3, 0.5f);
+      loadsWhileRendering(report, *effect, *window, media);
+    });
+    runner.run("bad host input", [&] { badHostInput(report, *effect, media); });
+    runner.run("processReplacing time", [&] { blockTimes(report, *effect, *window, media); });
   }
   // The state chunk's round trip (opcodes 23 and 24) belongs here once the plug-in offers one.
-  window.reset();
-  effect.close();
-  closeDuringLoad(report, library, media);
-  allocationsOnTheAudioPath(report, options.countingDll.empty() ? options.dll : options.countingDll, media,
-                            options.seconds);
+  runner.run("closing the effect", [&] {
+    window.reset();
+    effect->close();
+  });
+  runner.run("closing the effect during a load", [&] { closeDuringLoad(report, library, media); });
+  runner.run("no allocation and no lock on the audio path", [&] {
+    allocationsOnTheAudioPath(report, options.countingDll.empty() ? options.dll : options.countingDll, media,
+                              options.seconds);
+  });
   return report.finish();
 }
 

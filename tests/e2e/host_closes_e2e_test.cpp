@@ -4,9 +4,9 @@
 // Hosts close editors and whole effects from their idle callback, and a control that tracks the
 // mouse asks for idle on every pass of its loop: the host here closes the editor, the effect
 // (with or without closing the editor first) or the effect and the library from inside the
-// position slider's drag, the to-start button's hold and the play toggle's click. The plug-in
-// is the build that overwrites what it frees, so a loop that went on with the freed editor
-// would fault on 0x41414141. The host must live on, and an editor closed mid-drag must stop
+// pitch slider's drag, the to-start button's hold and the play toggle's click, and from its
+// timer while the file dialog is up. The plug-in is the build that overwrites what it frees, so
+// a loop that went on with the freed editor would fault on 0x41414141. The host must live on, and an editor closed mid-drag must stop
 // driving the player and still end the edit it began.
 //
 // A host may also close the effect on another thread than the editor's without closing the
@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "dialog_answerer.h"
 #include "e2e_support.h"
 #include "file_drag.h"
 #include "gui_census.h"
@@ -43,12 +44,19 @@ struct LoopCase {
   Closing closing;
 };
 
-// The parameter each loop's control edits.
-std::int32_t editedParameter(Loop loop) { return loop == Loop::kToggleClick ? 0 : 2; }
+// The parameter each loop's control edits: pitch, position (to start), playing.
+std::int32_t editedParameter(Loop loop) {
+  switch (loop) {
+    case Loop::kSliderDrag: return 3;
+    case Loop::kButtonHold: return 2;
+    case Loop::kToggleClick: break;
+  }
+  return 0;
+}
 
 void playGesture(EditorWindow& window, Loop loop) {
   switch (loop) {
-    case Loop::kSliderDrag: window.dragFrom(40, 32).to(220, 32, 12); break;
+    case Loop::kSliderDrag: window.dragFrom(40, 72).to(220, 72, 12); break;
     case Loop::kButtonHold: window.clickAt(kToStartButton.x, kToStartButton.y, 300); break;
     case Loop::kToggleClick: window.clickAt(kPlayToggle.x, kPlayToggle.y); break;
   }
@@ -85,12 +93,11 @@ TEST_P(HostClosesInsideALoop, TheHostLivesOnAndNothingOfTheEditorRunsAfterward) 
   window->idleFor(100);
 
   std::atomic<bool> closedInside{false};
-  float playingBefore = session->getParameter(0);
-  float atTheClose[2] = {-1.0f, -1.0f};
+  const float playingBefore = session->getParameter(0);
+  float atTheClose[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
   host.atNextIdle([&] {
     closedInside.store(true);
-    atTheClose[0] = session->getParameter(0);
-    atTheClose[1] = session->getParameter(2);
+    for (std::int32_t index = 0; index < 4; ++index) atTheClose[index] = session->getParameter(index);
     switch (c.closing) {
       case Closing::kEditor: session->closeEditor(); break;
       case Closing::kEffect: session->close(); break;
@@ -114,8 +121,9 @@ TEST_P(HostClosesInsideALoop, TheHostLivesOnAndNothingOfTheEditorRunsAfterward) 
     const std::vector<std::string> expected =
         c.loop == Loop::kToggleClick ? std::vector<std::string>{} : std::vector<std::string>{"begin", "end"};
     EXPECT_EQ(bracketsOf(host, index), expected) << "parameter " << index;
-    EXPECT_EQ(session->getParameter(0), atTheClose[0]);
-    EXPECT_EQ(session->getParameter(2), atTheClose[1]);
+    for (std::int32_t parameter : {0, 2, 3}) {
+      EXPECT_EQ(session->getParameter(parameter), atTheClose[parameter]) << "parameter " << parameter;
+    }
     if (c.loop == Loop::kToggleClick) {
       EXPECT_EQ(session->getParameter(0), playingBefore);
     }
@@ -145,6 +153,51 @@ INSTANTIATE_TEST_SUITE_P(
                       LoopCase{"ToggleEffectLeavingTheEditor", Loop::kToggleClick, Closing::kEffectLeavingTheEditor},
                       LoopCase{"ToggleEffectAndLibrary", Loop::kToggleClick, Closing::kEffectAndLibrary}),
     [](const ::testing::TestParamInfo<LoopCase>& param) { return std::string(param.param.name); });
+
+// The file dialog's loop: the host's timer (from which hosts send idle) closes the editor, the
+// effect, or the effect and the library while the dialog is up; then the user cancels it.
+class HostClosesDuringTheDialogOnAPoisonedBuild : public ::testing::TestWithParam<Closing> {};
+
+TEST_P(HostClosesDuringTheDialogOnAPoisonedBuild, TheDialogsReturnTouchesNothingOfWhatWent) {
+  auto library = std::make_unique<PluginLibrary>(VINTROVE_POISONED_DLL_PATH);
+  ASSERT_TRUE(library->loaded());
+  RecordingHost host;
+  auto session = std::make_unique<EffectSession>(*library);
+  session->open();
+  session->resume();
+  EditorWindow window(*session);
+  ASSERT_TRUE(window.isOpen());
+  const HWND view = window.view();
+  std::atomic<bool> closedDuringDialog{false};
+  window.runOnTimer(20, [&] {
+    if (testhost::visibleFileDialogs() == 0) return false;
+    closedDuringDialog.store(true);
+    switch (GetParam()) {
+      case Closing::kEditor: session->closeEditor(); break;
+      case Closing::kEffect: session->close(); break;
+      case Closing::kEffectLeavingTheEditor: session->closeLeavingTheEditor(); break;
+      case Closing::kEffectAndLibrary:
+        session->close();
+        library.reset();
+        break;
+    }
+    return true;
+  });
+  testhost::DialogAnswerer answerer(testhost::DialogAnswer::cancelAfter(600));
+  window.clickAt(kOpenButton.x, kOpenButton.y);
+  EXPECT_TRUE(answerer.wait());
+  window.idleFor(200);
+  EXPECT_TRUE(closedDuringDialog.load());
+  EXPECT_EQ(testhost::visibleFileDialogs(), 0);
+  EXPECT_FALSE(IsWindow(view));
+  if (GetParam() == Closing::kEditor) {
+    EXPECT_EQ(session->getParameter(0), 0.0f);  // cancelled: nothing loaded, nothing plays
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorEffectAndLibrary, HostClosesDuringTheDialogOnAPoisonedBuild,
+                         ::testing::Values(Closing::kEditor, Closing::kEffect, Closing::kEffectLeavingTheEditor,
+                                           Closing::kEffectAndLibrary));
 
 // The effect closed on a thread of the host's while the editor's thread waits for that thread
 // without taking messages (as a host's GUI thread waits for its worker): the close must not

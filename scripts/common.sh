@@ -25,7 +25,7 @@ configure_flavour() {
 }
 
 # The ThreadSanitizer build runs only the tests that exercise threads.
-tsan_tests=(platform_tests store_tests loader_tests player_tests)
+tsan_tests=(platform_tests store_tests loader_tests player_tests player_main_tests)
 
 build_flavour() {
   configure_flavour "$1"

@@ -79,33 +79,43 @@ candidate_of() {  # package:arch -> the version apt would install, or the instal
 
 # Multi-Arch libraries must have the same version in both architectures. When the i386 list of
 # one suite is missing, its i386 twins resolve to an older suite's versions and nothing installs.
-explain_i386_skew() {  # apt's output of the failed install
-  local library i386_version amd64_version
+explain_i386_skew() {  # apt's output of the failed install, the packages asked for
+  local library i386_version amd64_version release way_out
   for library in $(grep -oE '[a-z0-9][a-z0-9.+-]*:i386' <<<"$1" | sed 's/:i386$//' | sort -u); do
     i386_version=$(candidate_of "$library:i386")
     amd64_version=$(candidate_of "$library:amd64")
     [ -n "$i386_version" ] && [ -n "$amd64_version" ] && [ "$i386_version" != "$amd64_version" ] || continue
-    local release way_out
+    # Installing from the release's own lists (apt's -t) helps only while no amd64 twin is
+    # already installed from the newer suite; apt's simulation tells.
     release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
-    way_out="wait until the mirror has synced and run ./run setup again"
+    way_out="wait until the mirror has synced, then run ./run setup again"
     # shellcheck disable=SC2086
     if [ -n "$release" ] && apt-get install -s -q -t "$release" --no-install-recommends $2 >/dev/null 2>&1; then
-      way_out="install from $release's own lists: apt-get install -t $release --no-install-recommends $(tr '\n' ' ' <<<"$2")(then run ./run setup again), or $way_out"
+      way_out="run apt-get install -t $release --no-install-recommends $(tr '\n' ' ' <<<"$2" | sed 's/ $//') and then ./run setup again, or $way_out"
     fi
-    log "the i386 and amd64 versions of $library differ ($i386_version and $amd64_version)" \
-      "${failed_indexes:+since apt could not fetch $(head -n 1 <<<"$failed_indexes" | cut -d: -f1-2) }so wine32 cannot be installed; $way_out"
+    log "the i386 packages cannot be installed: the i386 and amd64 versions of $library differ" \
+      "($i386_version and $amd64_version)${failed_indexes:+, since apt could not fetch $(head -n 1 <<<"$failed_indexes" | cut -d: -f1-2)};" \
+      "$way_out"
     return 0
   done
   return 1
 }
 
 install_failed() {  # apt's output, the packages asked for
-  log "could not install the packages; apt says:"
-  # apt's reason: its errors and the unmet dependencies of what was asked for.
-  grep -E '^(E: |W: | [^ ].* : (Pre)?Depends:|  +(Pre)?Depends:|Package .* is not available|.* has no installation candidate)' <<<"$1" |
-    head -n 30 | sed 's/^/  /'
+  local which=() package
+  for package in $2; do
+    apt-get install -s -q --no-install-recommends "$package" >/dev/null 2>&1 || which+=("$package")
+  done
+  log "could not install ${which[*]:-the packages}; apt says:"
+  # apt's own reason: its errors and the first of the unmet dependencies it lists.
+  grep -E '^E: ' <<<"$1" | sed 's/^/  /'
+  local unmet
+  unmet=$(grep -E '^ [^ ].* : (Pre)?Depends:|^ +(Pre)?Depends:|has no installation candidate|is not available' <<<"$1" || true)
+  if [ -n "$unmet" ]; then
+    head -n 6 <<<"$unmet" | sed 's/^/  /'
+    [ "$(wc -l <<<"$unmet")" -le 6 ] || echo "  ... ($(($(wc -l <<<"$unmet") - 6)) more lines in $apt_log)"
+  fi
   explain_i386_skew "$1" "$2" || true
-  log "apt's whole output is in $apt_log"
   exit 1
 }
 

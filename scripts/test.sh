@@ -15,7 +15,9 @@ build_failures=0
 ran=()
 for flavour in "${flavours[@]}"; do
   echo "== build $flavour"
+  started=$SECONDS
   if build_flavour "$flavour"; then
+    echo "run: built $flavour in $((SECONDS - started)) s"
     ran+=("$flavour")
   else
     echo "run: the $flavour build failed"
@@ -32,7 +34,9 @@ for flavour in "${ran[@]}"; do
   rm -rf "$dir/test-reports" "$dir/ctest-junit.xml"
   selection=()
   [ "$flavour" = tsan ] && selection=(-R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$")
+  started=$SECONDS
   ctest --test-dir "$dir" -j "$jobs" --timeout 300 --output-on-failure --output-junit "$dir/ctest-junit.xml" "${selection[@]}"
+  echo "run: tested $flavour in $((SECONDS - started)) s"
 done
 
 totals=$(scripts/test-summary.sh "${ran[@]/#/$top/build/}")
@@ -41,12 +45,15 @@ failed=$((failed + build_failures))
 # A program that CTest waited for well past its own report counts as one failure.
 scripts/test-overhead.sh "${ran[@]/#/$top/build/}" || failed=$((failed + 1))
 
-# The release zip: both DLLs, the README's user part, the decoder's licence notices.
+# The release zip: per width the plug-in, our host and the counting build, the README for
+# musicians, the decoder's licence notices; unpacked, it validates itself.
 echo "== release"
+started=$SECONDS
 if [[ " ${ran[*]} " == *" win32 "* && " ${ran[*]} " == *" win64 "* ]] && scripts/release.sh --verify; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))
 fi
+echo "run: release checked in $((SECONDS - started)) s; $SECONDS s in all"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -37,9 +37,10 @@ bool chooseFile(char (&path)[kChosenPathCapacity], void* ownerWindow) {
   dialog.lpstrFile = chosen;
   dialog.nMaxFile = kChosenPathCapacity;
   dialog.lpstrInitialDir = folder[0] != L'\0' ? folder : nullptr;
-  dialog.lpstrTitle = L"Choose a Wav file";
+  dialog.lpstrTitle = L"Choose an MPEG audio file";
   dialog.Flags = kDialogFlags;
-  dialog.lpstrDefExt = L"wav";
+  // A name typed without extension is looked for as .mp3.
+  dialog.lpstrDefExt = L"mp3";
   if (GetOpenFileNameW(&dialog) != TRUE) {
     return false;
   }

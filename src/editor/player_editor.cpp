@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "editor/overview_bitmap.h"
 #include "editor/player_frame.h"
@@ -28,14 +29,11 @@ constexpr std::int32_t kShadowedText = 4;
 constexpr std::int32_t kSliderStyle = kSliderDrawDirect;
 constexpr std::uint32_t kProgressRedrawInterval = 100;
 
-// Messages to the editor's own window, and its refresh timer.
+// The message to the editor's own window that runs the file dialog, and its refresh timer,
+// which runs while the editor is open and picks up what other threads marked.
 constexpr std::uintptr_t kRunFileDialog = 1;
-constexpr std::uintptr_t kStartRefreshTimer = 2;
 constexpr std::uintptr_t kRefreshTimer = 0x5654;
 constexpr std::uint32_t kRefreshInterval = 30;
-// Ticks without news before the timer stops; reports during playback come about every 90 ms,
-// so the timer keeps running through it instead of being started again each time.
-constexpr std::int32_t kQuietTicksBeforeStop = 5;
 
 enum BitmapId : std::int32_t {
   kTimeBack = 110,
@@ -178,8 +176,8 @@ std::int32_t PlayerEditor::open(void* parent) {
   }
   editorOpen.store(true);
   appliedValues.fill(std::numeric_limits<float>::quiet_NaN());  // new controls: all news
-  refreshWindow.store(frame->getWindow());
-  overviewChanged.store(true);
+  overviewDue = true;
+  frame->startTimer(kRefreshTimer, kRefreshInterval);
 
   // The controls start from the player's real state, not from fixed values: an editor reopened
   // during playback must show a playing button.
@@ -187,8 +185,14 @@ std::int32_t PlayerEditor::open(void* parent) {
   char path[PlayerEffect::kFileNameCapacity];
   player.getFileName(path);
   {
+    // "Not Found" after a refused choice lasts until the editor shows the name again: a file
+    // that plays (the refused one changed nothing of it) is named at the next opening.
     std::lock_guard<platform::Lock> guard(fileNameLock);
-    if (fileNameText[0] == '\0' && !loadRefused.load()) formatFileName(fileNameText, path);
+    const bool playingFileKnown = path[0] != '\0' && player.getLength() > 0;
+    if ((fileNameText[0] == '\0' && !loadRefused.load()) || (loadRefused.load() && playingFileKnown)) {
+      loadRefused.store(false);
+      formatFileName(fileNameText, path);
+    }
   }
   refresh();
   return 1;
@@ -200,8 +204,7 @@ void PlayerEditor::close() {
   }
   endOpenEdits();
   editorOpen.store(false);
-  refreshWindow.store(nullptr);
-  stopRefreshTimer();
+  frame->stopTimer(kRefreshTimer);
   dialogRequested = false;
   // A message being handled (the dialog's) may hold the frame beyond this release.
   frame->forgetEditor();
@@ -228,17 +231,17 @@ void PlayerEditor::idle() {
   if (isInHostIdle()) {
     return;
   }
-  const bool pending = refreshPending.exchange(false);
-  if (refreshRequested != 0 || pending) {
+  if (refreshRequested != 0) {
     refreshRequested = 0;
-    refresh();
+    markChanged();
   }
+  pickUpChanges();
 }
 
 void PlayerEditor::refresh() {
-  // Off the GUI thread, while closed or inside the host's idle request, the GUI thread's next
-  // idle or refresh tick does it.
-  if (!editorOpen.load() || !frame || !onGuiThread() || isInHostIdle()) {
+  // Only the GUI thread draws, while open and not inside the host's idle request; anyone else
+  // leaves a mark. The thread is asked first: frame and inHostIdle are the GUI thread's.
+  if (!onGuiThread() || !editorOpen.load() || !frame || isInHostIdle()) {
     markChanged();
     return;
   }
@@ -246,37 +249,33 @@ void PlayerEditor::refresh() {
   frame->refreshDirty();
 }
 
-void PlayerEditor::markChanged() {
-  refreshPending.store(true);
-  if (refreshTimerWanted.exchange(true)) {
-    return;  // running, or its start is on the way
-  }
-  // The timer belongs to the window's thread: whoever reports asks that thread to start it.
-  void* window = refreshWindow.load();
-  if (window == nullptr || !Frame::postEditorMessage(static_cast<HWND>(window), kStartRefreshTimer)) {
-    refreshTimerWanted.store(false);  // closed: open() refreshes anyway
-  }
-}
+void PlayerEditor::markChanged() { handoff.mark(GuiHandoff::kDisplays); }
 
-void PlayerEditor::startRefreshTimer() {
-  quietTicks = 0;
-  if (!frame || !frame->startTimer(kRefreshTimer, kRefreshInterval)) {
-    refreshTimerWanted.store(false);
+void PlayerEditor::pickUpChanges() {
+  if (!onGuiThread() || !editorOpen.load() || !frame || isInHostIdle()) {
+    return;
   }
-}
-
-void PlayerEditor::stopRefreshTimer() {
-  if (frame) {
-    frame->stopTimer(kRefreshTimer);
+  unsigned changes = handoff.take();
+  if ((changes & GuiHandoff::kProgress) != 0) {
+    const std::uint32_t now = GetTickCount();
+    if (now - lastProgressRedraw >= kProgressRedrawInterval) {
+      lastProgressRedraw = now;
+      changes |= GuiHandoff::kOverview;
+    } else {
+      handoff.mark(GuiHandoff::kProgress);  // drawn at a later tick
+      changes &= ~static_cast<unsigned>(GuiHandoff::kProgress);
+    }
   }
-  quietTicks = 0;
-  refreshTimerWanted.store(false);
+  if ((changes & GuiHandoff::kOverview) != 0) {
+    overviewDue = true;
+  }
+  if (changes != 0) {
+    refresh();
+  }
 }
 
 void PlayerEditor::editorMessage(std::uintptr_t what) {
-  if (what == kStartRefreshTimer) {
-    startRefreshTimer();
-  } else if (what == kRunFileDialog) {
+  if (what == kRunFileDialog) {
     runFileDialog();
   }
 }
@@ -285,20 +284,11 @@ void PlayerEditor::timerFired(std::uintptr_t id) {
   if (id != kRefreshTimer) {
     return;
   }
-  if (refreshPending.exchange(false) || refreshRequested != 0) {
-    quietTicks = 0;
+  if (refreshRequested != 0) {
     refreshRequested = 0;
-    refresh();
-    return;
-  }
-  if (++quietTicks < kQuietTicksBeforeStop) {
-    return;
-  }
-  stopRefreshTimer();
-  // A report between the last look and the stop must not wait for the next one.
-  if (refreshPending.load()) {
     markChanged();
   }
+  pickUpChanges();
 }
 
 void PlayerEditor::syncControlsForPaint() {
@@ -334,7 +324,7 @@ void PlayerEditor::applyStateToControls() {
     std::memcpy(text, fileNameText, sizeof text);
   }
   fileNameDisplay->setText(text);
-  if (overviewChanged.exchange(false)) {
+  if (std::exchange(overviewDue, false)) {
     if (unsigned char* shown = overviewBitmap->bits()) {
       GdiFlush();  // no drawing from the section may still be pending while it changes
       std::memcpy(shown, overviewImage->data(), overviewImage->size());
@@ -374,6 +364,7 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     case kToStartTag:
     case kPitchResetTag: {
       react(tag);
+      reportEditToHost(tag, *control);
       HorizontalSlider* slider = tag == kToStartTag ? positionSlider : pitchSlider;
       if (slider == nullptr) {
         return;
@@ -395,10 +386,22 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     default:
       break;
   }
+  reportEditToHost(tag, *control);
   if (context != nullptr && editorOpen.load()) {
     control->redrawIfNeeded(*context);
   } else if (context == nullptr) {
     markChanged();  // a key moved the control: drawn at the next refresh
+  }
+}
+
+void PlayerEditor::reportEditToHost(std::int32_t tag, const Control& control) {
+  // A momentary button edits on its press; its release (after the end of the edit) is no news.
+  if ((tag == kToStartTag || tag == kPitchResetTag) && control.getValue() == 0.0f) {
+    return;
+  }
+  const std::int32_t index = parameterIndexOfTag(tag);
+  if (index >= 0) {
+    player.reportEdit(index, player.getParameter(index));
   }
 }
 
@@ -460,7 +463,7 @@ void PlayerEditor::command(std::int32_t tag, float newValue) {
     held.store(encodedControlValue(held.load(), newValue));
   }
   react(tag);
-  refresh();
+  refresh();  // at once on the GUI thread; from any other a mark for its next tick
 }
 
 void PlayerEditor::loadChosenFile(const char* path) {
@@ -520,7 +523,7 @@ void PlayerEditor::showFileInfo(std::int32_t bits, float seconds, bool isStereo)
   fileInfoKnown.store(true);
   // The length comes at the start and again at the end of decoding: a file decoded within the
   // progress interval must still show its whole overview.
-  overviewChanged.store(true);
+  handoff.mark(GuiHandoff::kOverview);
   refresh();
 }
 
@@ -530,18 +533,7 @@ void PlayerEditor::showPosition(float fraction, std::int32_t seconds) {
   markChanged();
 }
 
-void PlayerEditor::showLoadingProgress() {
-  const std::uint32_t now = GetTickCount();
-  if (!progressStarted.exchange(true)) {
-    lastProgressRedraw.store(now);
-  }
-  if (static_cast<std::int32_t>(now - lastProgressRedraw.load()) > static_cast<std::int32_t>(kProgressRedrawInterval) &&
-      editorOpen.load()) {
-    lastProgressRedraw.store(now);
-    overviewChanged.store(true);
-    refresh();
-  }
-}
+void PlayerEditor::showLoadingProgress() { handoff.mark(GuiHandoff::kProgress); }
 
 unsigned char* PlayerEditor::overviewBits() { return overviewImage->data(); }
 

@@ -4,10 +4,12 @@
 //
 // It is also the player's command channel. Commands (host automation, MIDI keys) and reports
 // (position, playing, file info, progress) may come from any thread and, open or closed, only
-// change the editor's shared state and act on the player; the GUI thread alone moves that state
-// into the controls and draws, at its next idle or at a refresh timer of the editor's window
-// that runs while something changed (so displays move in hosts that send no idle). So no
-// report draws off the GUI thread or touches a control that close() is destroying.
+// change the editor's shared state (atomics), act on the player and leave a mark in the
+// GuiHandoff; the GUI thread alone moves that state into the controls and draws, at its next
+// idle or at the refresh timer of the editor's window, which runs while the editor is open (so
+// displays move in hosts that send no idle). So no report reaches the window system, draws off
+// the GUI thread or touches a control that close() is destroying. Edits the user makes in the
+// editor go to the host as automation; commands from the host or MIDI keys are not echoed.
 //
 // The open-file dialog runs from a message posted to the editor's window, not inside the open
 // button's press, and is owned by the host's top-level window. The host may close the editor
@@ -23,6 +25,7 @@
 
 #include "editor/display_texts.h"
 #include "editor/file_dialog.h"
+#include "editor/gui_handoff.h"
 #include "gui/bitmap.h"
 #include "gui/control_listener.h"
 #include "gui/gui_editor.h"
@@ -87,8 +90,10 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void runFileDialog();
   // Something the displays show changed (any thread): the GUI thread refreshes soon.
   void markChanged();
-  void startRefreshTimer();
-  void stopRefreshTimer();
+  // GUI thread, editor open: takes the handoff's marks and refreshes when there were any.
+  void pickUpChanges();
+  // The host hears the new value of the parameter a user's edit of the tagged control changed.
+  void reportEditToHost(std::int32_t tag, const Control& control);
   // What a change of the tagged control does to the player, from the shared state.
   void react(std::int32_t tag);
   // Copies the shared state into the controls (GUI thread, editor open).
@@ -145,14 +150,11 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   std::atomic<float> totalSeconds{0.0f};
   std::atomic<std::int32_t> bitRate{0};
   std::atomic<bool> stereo{false};
-  std::atomic<bool> overviewChanged{false};
-  std::atomic<bool> refreshPending{false};
-  // The refresh timer runs, or its start has been posted to refreshWindow (the open frame's).
-  std::atomic<bool> refreshTimerWanted{false};
-  std::atomic<void*> refreshWindow{nullptr};
-  std::int32_t quietTicks = 0;
-  std::atomic<std::uint32_t> lastProgressRedraw{0};
-  std::atomic<bool> progressStarted{false};
+  GuiHandoff handoff;
+  // GUI thread only: the overview image is to be copied at the next refresh, and when the
+  // loader's progress last redrew it (at most every 100 ms).
+  bool overviewDue = false;
+  std::uint32_t lastProgressRedraw = 0;
 
   // The file-name display's text, and whether the last load failed to start; a restored state
   // reports them from any thread.

@@ -120,7 +120,7 @@ HostInt EffectBase::dispatcher(std::int32_t opcode, std::int32_t index, HostInt 
       close();
       return 0;
     case kSetProgram:
-      if (toInt32(value) < programCount) {
+      if (value >= 0 && value < programCount) {
         setProgram(toInt32(value));
       }
       return 0;

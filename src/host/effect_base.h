@@ -64,6 +64,10 @@ class EffectBase {
   virtual void formatMilliseconds(float samples, char* text);
   virtual void formatFloat(float value, char* text);
 
+  // Tells the host a parameter's new value after the user changed it in the editor (between
+  // the edit's begin and end): the host's automation request, without setting anything here.
+  HostInt reportEdit(std::int32_t index, float value);
+
   // Takes ownership and sets the has-editor flag (cleared again for null).
   void attachEditor(std::unique_ptr<EditorBase> attached);
 

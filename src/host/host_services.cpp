@@ -74,6 +74,10 @@ HostInt EffectBase::setParameterAutomated(std::int32_t index, float value) {
   return callHost(0, kAutomate, index, 0, nullptr, value);
 }
 
+HostInt EffectBase::reportEdit(std::int32_t index, float value) {
+  return callHost(0, kAutomate, index, 0, nullptr, value);
+}
+
 HostInt EffectBase::getHostVersion() {
   // Hosts too old to know the request answer 0: they are version 1.
   const HostInt version = callHost(1, kVersion);

@@ -17,6 +17,20 @@ class FileMapping {
   bool open(const char* path);
   void close();
 
+  // Takes other's open file (closing this one's first); other is left closed.
+  void adopt(FileMapping& other) {
+    if (&other == this) return;
+    close();
+    data_ = other.data_;
+    size_ = other.size_;
+    file_ = other.file_;
+    mapping_ = other.mapping_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.file_ = -1;
+    other.mapping_ = -1;
+  }
+
   bool isOpen() const { return data_ != nullptr; }
   const unsigned char* data() const { return data_; }
   std::int32_t size() const { return size_; }

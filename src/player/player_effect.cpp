@@ -27,9 +27,13 @@ void copyText(char* destination, const char* source, std::size_t capacity) {
   destination[length] = '\0';
 }
 
-bool putName(char* text, const char* name) {
+// Names the host reads into buffers of the format's sizes, terminator included.
+constexpr std::size_t kEffectNameCapacity = 32;
+constexpr std::size_t kVendorTextCapacity = 64;
+
+bool putName(char* text, const char* name, std::size_t capacity) {
   if (text == nullptr) return false;
-  copyText(text, name, std::strlen(name) + 1);
+  copyText(text, name, capacity);
   return true;
 }
 
@@ -45,15 +49,11 @@ PlayerEffect::PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor
   copyText(programName, "Default", sizeof programName);
   fileName[0] = '\0';
   if (makeEditor != nullptr) {
-    try {
-      PlayerEditorHandle handle = makeEditor(*this);
-      port = handle.port;
-      attachEditor(std::move(handle.editor));
-    } catch (...) {
-      // Without memory for an editor the player still plays; it just has nothing to show.
-      port = nullptr;
-      attachEditor(nullptr);
-    }
+    // No catch: without its editor the player would ignore host parameters and MIDI, so a
+    // factory that throws fails the effect's creation (main answers null).
+    PlayerEditorHandle handle = makeEditor(*this);
+    port = handle.port;
+    attachEditor(std::move(handle.editor));
   }
   loader = makeLoader<ClusterSampleLoader>(this);
   setUniqueID(fourCharacters('V', 't', 'r', 'v'));
@@ -74,13 +74,16 @@ PlayerEffect::~PlayerEffect() {
 }
 
 void PlayerEffect::setParameter(std::int32_t index, float value) {
-  if (port == nullptr) return;
+  // A host value is a value: clamped to 0..1, so that it sets its control and never reads as
+  // one of the MIDI keys' step commands; NaN and infinities carry no value at all.
+  if (port == nullptr || !std::isfinite(value)) return;
+  value = std::clamp(value, 0.0f, 1.0f);
   switch (index) {
     case 0:
-      if ((value != 0.0f) != playing.load()) port->command(kPlayTag, -1.0f);
+      port->command(kPlayTag, value != 0.0f ? 1.0f : 0.0f);
       break;
     case 1:
-      if ((value != 0.0f) != loop.load()) port->command(kLoopTag, -1.0f);
+      port->command(kLoopTag, value != 0.0f ? 1.0f : 0.0f);
       break;
     case 2:
       port->command(kPositionTag, value);
@@ -112,7 +115,12 @@ void PlayerEffect::open() {}
 
 void PlayerEffect::suspend() {}
 
-void PlayerEffect::resume() { position.store(0); }
+// Hosts that resume on transport start rely on the rewind; hosts that restore a project resume
+// right after the restore, before any block, and the restored position must survive that.
+void PlayerEffect::resume() {
+  if (restoredBeforeAnyBlock.load()) return;  // cleared by the first block rendered
+  position.store(0);
+}
 
 void PlayerEffect::setSampleRate(float rate) {
   ExtendedEffect::setSampleRate(rate);
@@ -176,11 +184,22 @@ std::int32_t PlayerEffect::processEvents(void* events) {
   return 1;
 }
 
-bool PlayerEffect::getEffectName(char* text) { return putName(text, "Vintrove (clusters)"); }
+bool PlayerEffect::getEffectName(char* text) {
+  return putName(text, "Vintrove (clusters)", kEffectNameCapacity);
+}
 
-bool PlayerEffect::getVendorString(char* text) { return putName(text, "Orlanbeck"); }
+bool PlayerEffect::getVendorString(char* text) { return putName(text, "Orlanbeck", kVendorTextCapacity); }
 
-bool PlayerEffect::getProductString(char* text) { return putName(text, "Vintrove"); }
+bool PlayerEffect::getProductString(char* text) { return putName(text, "Vintrove", kVendorTextCapacity); }
+
+// MIDI is the transport: a strict host sends an instrument events only when it says it takes
+// them. It sends none itself.
+std::int32_t PlayerEffect::canDo(const char* text) {
+  if (text == nullptr) return 0;
+  if (std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0) return 1;
+  if (std::strcmp(text, "sendVstEvents") == 0 || std::strcmp(text, "sendVstMidiEvent") == 0) return -1;
+  return 0;
+}
 
 std::int32_t PlayerEffect::getVendorVersion() { return 4; }
 
@@ -205,12 +224,19 @@ void PlayerEffect::setPitch(float value) {
 
 void PlayerEffect::loadFile(const char* path) {
   std::lock_guard<platform::Lock> oneLoad(recall.loads);
-  // The user's choice replaces a restore still waiting for its file.
-  recall.waiting.store(false);
-  if (startLoading(path)) {
-    playing.store(true);
-    if (port != nullptr) port->showPlaying(true);
+  // The user's choice replaces a restore still waiting for its file, before the new file's
+  // first report; a choice that does not start leaves the restore waiting.
+  const bool restoreWaited = recall.waiting.exchange(false);
+  if (!startLoading(path)) {
+    recall.waiting.store(restoreWaited);
+    return;
   }
+  {
+    std::lock_guard<platform::Lock> guard(recall.state);
+    copyText(fileName, path, sizeof fileName);
+  }
+  playing.store(true);
+  if (port != nullptr) port->showPlaying(true);
 }
 
 bool PlayerEffect::startLoading(const char* path) {
@@ -218,12 +244,9 @@ bool PlayerEffect::startLoading(const char* path) {
     loader->setOverviewPixels(port != nullptr ? port->overviewBits() : nullptr,
                               port != nullptr ? port->overviewOwner() : nullptr);
   }
-  {
-    std::lock_guard<platform::Lock> guard(recall.state);
-    copyText(fileName, path, sizeof fileName);
-  }
-  position.store(0);
-  // The loader refuses a null path and one too long for its buffer rather than cutting it.
+  // The loader refuses a null path and one too long for its buffer rather than cutting it; a
+  // start that fails changes nothing of the playing file, and the position goes back to 0
+  // inside the start only once the new file is open (loadBegins).
   const bool started = loader != nullptr && path != nullptr && loader->start(path);
   if (!started && port != nullptr) port->showNotFound();
   return started;

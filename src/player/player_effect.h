@@ -20,13 +20,15 @@ namespace vintrove {
 
 class PlayerEffect : public ExtendedEffect, public LoaderOwner {
  public:
-  static constexpr std::int32_t kProgramNameCapacity = 32;
+  // 24 characters and the terminator: what hosts hand over for a program name.
+  static constexpr std::int32_t kProgramNameCapacity = 25;
   static constexpr std::int32_t kFileNameCapacity = SampleLoader::kPathCapacity;
-  // Bound of every parameter text written; the longest ("-12.000000") needs 11 bytes.
-  static constexpr std::int32_t kParameterTextCapacity = 16;
+  // Bound of every parameter name, label and display: 8 characters and the terminator, so the
+  // pitch display "-12.000000" shows as "-12.0000".
+  static constexpr std::int32_t kParameterTextCapacity = 9;
   static constexpr std::int32_t kDisplayInterval = 4000;  // file frames between position displays
 
-  // makeEditor may be null (no editor).
+  // makeEditor may be null (no editor); when it throws, so does the constructor.
   PlayerEffect(HostCallback callback, PlayerEditorFactory makeEditor);
   ~PlayerEffect() override;
 
@@ -48,6 +50,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   bool getEffectName(char* text) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
+  std::int32_t canDo(const char* text) override;
   std::int32_t getVendorVersion() override;
   // The state record saved with the host's project (player_state.cpp, state_record.h).
   std::int32_t getChunk(void** data, bool isPreset) override;
@@ -107,6 +110,8 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   std::atomic<float> hostSampleRate{44100.0f};
   PlayerEditorPort* port = nullptr;
   StateRecall recall;
+  // A state was restored and no block rendered since: the next resume keeps the position.
+  std::atomic<bool> restoredBeforeAnyBlock{false};
 
   static_assert(std::atomic<std::int32_t>::is_always_lock_free);
   static_assert(std::atomic<FixedFrames>::is_always_lock_free);

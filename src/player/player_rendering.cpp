@@ -46,6 +46,7 @@ float PlayerEffect::speedRatio(std::int32_t fileRate) const {
 
 void PlayerEffect::render(float** outputs, std::int32_t sampleFrames, bool replace) {
   if (sampleFrames <= 0 || !usableOutputs(outputs)) return;
+  if (restoredBeforeAnyBlock.load(std::memory_order_relaxed)) restoredBeforeAnyBlock.store(false);
   const std::int32_t played = playBlock(outputs, sampleFrames, replace);
   if (replace) writeSilence(outputs, played, sampleFrames);
 }
@@ -64,24 +65,27 @@ std::int32_t PlayerEffect::playBlock(float** outputs, std::int32_t sampleFrames,
   const FixedFrames end = wholeFrames(frames);
   const FixedFrames advance = step * sampleFrames;
   const bool again = loop.load();
+  // A position and a length near 2^31 frames plus an advance near 2^30 pass 2^63: the sum is
+  // taken unsigned, where it fits (both parts are at or above 0 and below 2^63).
+  const std::uint64_t reached = static_cast<std::uint64_t>(start) + static_cast<std::uint64_t>(advance);
+  const auto endAt = static_cast<std::uint64_t>(end);
   // Without loop the part of the block past the end is silence, not the start of the file.
   std::int32_t audible = sampleFrames;
-  if (!again && start + advance > end) {
+  if (!again && reached > endAt) {
     audible = start >= end ? 0 : static_cast<std::int32_t>((end - start + step - 1) / step);
   }
   if (audible > 0 && !loader->play(outputs, audible, start, step, replace, generation, fileRate)) return 0;
 
-  FixedFrames next = start + advance;
+  FixedFrames next = 0;
   bool stopped = false;
-  if (next > end) {
-    if (again) {
-      next %= end;
-    } else {
-      next = 0;
-      stopped = true;
-    }
+  if (reached <= endAt) {
+    next = static_cast<FixedFrames>(reached);
+  } else if (again) {
+    next = static_cast<FixedFrames>(reached % endAt);
+  } else {
+    stopped = true;
   }
-  const std::int32_t passed = wholePart(start + advance) - wholePart(start);
+  const auto passed = static_cast<std::int32_t>((reached >> kFractionBits) - static_cast<std::uint64_t>(wholePart(start)));
   // Someone else moved the position meanwhile (a new file, the slider): theirs stands.
   if (!position.compare_exchange_strong(start, next)) return audible;
   if (stopped) {

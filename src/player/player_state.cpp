@@ -65,6 +65,8 @@ std::int32_t PlayerEffect::setChunk(void* data, std::int32_t byteSize, bool) {
     return 0;
   }
   std::lock_guard<platform::Lock> oneLoad(recall.loads);
+  // Hosts restore a project and then resume: that first resume keeps the restored position.
+  restoredBeforeAnyBlock.store(true);
   // Nothing plays until the restored state says so.
   playing.store(false);
   if (port != nullptr) port->showPlaying(false);
@@ -95,6 +97,10 @@ std::int32_t PlayerEffect::setChunk(void* data, std::int32_t byteSize, bool) {
     recall.playing = state.playing;
     recall.position = state.position;
     recall.waiting.store(true);
+    // The project names this file even when it cannot be opened now: saved again, it still does.
+    static_assert(sizeof fileName == sizeof state.path);
+    std::memcpy(fileName, state.path, sizeof state.path);
+    fileName[sizeof fileName - 1] = '\0';
   }
   if (startLoading(state.path)) {
     if (port != nullptr) port->showFileName(state.path);

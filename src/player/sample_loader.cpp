@@ -64,18 +64,20 @@ SampleLoader::~SampleLoader() {
 }
 
 bool SampleLoader::start(const char* newPath) {
+  const std::size_t length = newPath != nullptr ? std::strlen(newPath) : kPathCapacity;
+  // A path cut short would name another file.
+  if (length >= static_cast<std::size_t>(kPathCapacity)) return false;
+  // The new file is opened before anything of the playing one changes: a load that does not
+  // start leaves that file playing whole, its decode running and its path as it was.
+  platform::FileMapping candidate;
+  if (!candidate.open(newPath)) return false;
   stopRequested.store(true);
   // A load whose warning box is up cannot stop; the caller's thread must not wait for a click.
   if (!loadSlot.wait(kStartWaitMilliseconds)) return false;
   stopRequested.store(false);
   complete.store(false);
-  const std::size_t length = newPath != nullptr ? std::strlen(newPath) : kPathCapacity;
-  if (length >= static_cast<std::size_t>(kPathCapacity)) {
-    // A path cut short would name another file.
-    loadSlot.release();
-    return false;
-  }
   std::memcpy(path, newPath, length + 1);
+  opened.adopt(candidate);
   if (!openFile()) {
     loadSlot.release();
     return false;
@@ -131,8 +133,12 @@ bool SampleLoader::openFile() {
   }
   mapped = false;
   // The defaults only once the new file is open: a file that cannot be opened leaves the one
-  // that plays at its own rate.
-  if (!mapping.open(path)) return false;
+  // that plays at its own rate. start() has opened it already; otherwise the path is opened.
+  if (opened.isOpen()) {
+    mapping.adopt(opened);
+  } else if (!mapping.open(path)) {
+    return false;
+  }
   channels.store(2);
   sampleRate.store(44100);
   bitRate.store(128000);

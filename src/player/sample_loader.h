@@ -52,10 +52,11 @@ class SampleLoader {
 
   // Operations in the order of the loader's operation table.
   virtual ~SampleLoader();
-  // Stops a running load, waits for the load slot, maps the file and starts the decoding
-  // thread. False when the file cannot be opened and mapped (or the path does not fit), and when
-  // the previous load has not stopped within kStartWaitMilliseconds (its warning box is up).
-  // Once the file is open, reads serve nothing of the previous file.
+  // Maps the file, then stops a running load, waits for the load slot and starts the decoding
+  // thread. False when the file cannot be opened and mapped (or the path does not fit): nothing
+  // of the previous file changes then. False too when the previous load has not stopped within
+  // kStartWaitMilliseconds (its warning box is up). Once the file is open, reads serve nothing
+  // of the previous file.
   virtual bool start(const char* newPath);
   virtual void decodeFile();
   // One whole load of size bytes (kept alive by the caller) on the calling thread: no file, no
@@ -121,6 +122,8 @@ class SampleLoader {
   static bool usableOutputs(float** outputs, std::int32_t frames);
 
   platform::FileMapping mapping;
+  // The file start() opened, before it stopped the previous load; openFile() takes it over.
+  platform::FileMapping opened;
   const unsigned char* fileData = nullptr;
   std::int32_t fileSize = 0;
   std::atomic<std::int32_t> channels{2};

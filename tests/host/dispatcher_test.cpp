@@ -80,7 +80,7 @@ TEST(DispatcherTableA, EachOpcodeCallsItsOperation) {
       {2, 0, 3, nullptr, 0.0f, {"setProgram(3)"}, Answer::kFixed},
       {2, 0, 4, nullptr, 0.0f, {}, Answer::kFixed},  // the effect has 4 programs
       {2, 0, 1000, nullptr, 0.0f, {}, Answer::kFixed},
-      {2, 0, -3, nullptr, 0.0f, {"setProgram(-3)"}, Answer::kFixed},
+      {2, 0, -3, nullptr, 0.0f, {}, Answer::kFixed},  // below 0: no program either
       {3, 0, 0, nullptr, 0.0f, {"getProgram()"}, Answer::kAsIs},
       {4, 0, 0, text, 0.0f, {"setProgramName(ptr)"}, Answer::kFixed},
       {5, 0, 0, text, 0.0f, {"getProgramName(ptr)"}, Answer::kFixed},
@@ -240,13 +240,18 @@ TEST(Dispatcher, PlugCategoryIsTwoForAnInstrument) {
   EXPECT_EQ(effect.dispatcher(35, 0, 0, nullptr, 0.0f), 0);
 }
 
-TEST(Dispatcher, SetProgramStoresOnlyNumbersBelowTheProgramCount) {
+TEST(Dispatcher, SetProgramStoresOnlyTheNumbersOfPrograms) {
   PlainEffect effect;  // one program
   effect.dispatcher(2, 0, 1, nullptr, 0.0f);
   EXPECT_EQ(effect.dispatcher(3, 0, 0, nullptr, 0.0f), 0);
   effect.dispatcher(2, 0, -3, nullptr, 0.0f);
-  EXPECT_EQ(effect.storedProgram(), -3);
-  EXPECT_EQ(effect.dispatcher(3, 0, 0, nullptr, 0.0f), -3);
+  EXPECT_EQ(effect.storedProgram(), 0);
+  EXPECT_EQ(effect.dispatcher(3, 0, 0, nullptr, 0.0f), 0);
+  if constexpr (sizeof(HostInt) == 8) {
+    // A 64-bit value whose low 32 bits are 0 is no program number either.
+    effect.dispatcher(2, 0, static_cast<HostInt>(std::int64_t{1} << 32), nullptr, 0.0f);
+    EXPECT_EQ(effect.storedProgram(), 0);
+  }
   effect.dispatcher(2, 0, 0, nullptr, 0.0f);
   EXPECT_EQ(effect.dispatcher(3, 0, 0, nullptr, 0.0f), 0);
 }

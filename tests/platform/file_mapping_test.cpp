@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text.h"
 #include "temp_folder.h"
 
 namespace vintrove::test {
@@ -214,6 +215,63 @@ TEST_F(FileMappingTest, TheDestructorReleasesTheFile) {
   }  // and a destructor after close() does nothing more
   EXPECT_TRUE(std::filesystem::remove(path));
 }
+
+TEST_F(FileMappingTest, AdoptTakesTheOtherFileAndLeavesItClosed) {
+  const std::string path = (folder_.path() / "adopted.mp3").string();
+  std::ofstream(path, std::ios::binary) << "abc";
+  FileMapping first, second;
+  ASSERT_TRUE(first.open(path.c_str()));
+  second.adopt(first);
+  expectClosed(first);
+  ASSERT_TRUE(second.isOpen());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.data()), 3), "abc");
+}
+
+#ifdef _WIN32
+// What the system is handed: the long-path prefix from 260 characters on, for a drive's or a
+// share's absolute path, with forward slashes made backslashes; other paths as they were.
+TEST(WidePath, LongAbsolutePathsGetTheLongPathPrefix) {
+  wchar_t wide[1100];
+  const std::string longTail(300, 'x');
+  ASSERT_TRUE(platform::utf8ToWidePath(("C:/music/" + longTail + ".mp3").c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\C:\\music\\" + std::wstring(300, L'x') + L".mp3");
+  ASSERT_TRUE(platform::utf8ToWidePath(("\\\\server\\share\\" + longTail).c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'x'));
+  ASSERT_TRUE(platform::utf8ToWidePath("C:/music/short.mp3", wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"C:/music/short.mp3");
+  ASSERT_TRUE(platform::utf8ToWidePath(("music/" + longTail).c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"music/" + std::wstring(300, L'x')) << "a relative path cannot take the prefix";
+  const std::string prefixed = "\\\\?\\C:\\" + longTail;
+  ASSERT_TRUE(platform::utf8ToWidePath(prefixed.c_str(), wide, std::size(wide)));
+  EXPECT_EQ(std::wstring(wide), L"\\\\?\\C:\\" + std::wstring(300, L'x')) << "a prefix is not added twice";
+  EXPECT_FALSE(platform::utf8ToWidePath(("C:/" + longTail).c_str(), wide, 305)) << "no room for the prefix";
+}
+
+// Paths of 260 to 1023 characters fit the player's buffer; the system opens them only with the
+// long-path prefix, which the mapping adds itself.
+TEST_F(FileMappingTest, MapsAFileWhosePathIsLongerThanMaxPath) {
+  std::filesystem::path nested = folder_.path();
+  while (nested.string().size() < 700) nested /= std::string(60, 'd');
+  // Made through the prefixed form: the plain one is as long as the path under test.
+  const std::wstring prefixed = L"\\\\?\\" + std::filesystem::absolute(nested).wstring();
+  std::filesystem::create_directories(prefixed);
+  const std::wstring file = prefixed + L"\\long.mp3";
+  std::ofstream(std::filesystem::path(file), std::ios::binary) << "long";
+  const std::string path = std::filesystem::absolute(nested / "long.mp3").string();
+  ASSERT_GT(path.size(), 260u);
+  ASSERT_LT(path.size(), 1024u);
+  FileMapping mapping;
+  EXPECT_TRUE(mapping.open(path.c_str())) << path.size() << " characters";
+  std::string forward = path;
+  for (char& c : forward) {
+    if (c == '\\') c = '/';
+  }
+  EXPECT_TRUE(mapping.open(forward.c_str())) << "with forward slashes";
+  mapping.close();
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::path(file), ignored);
+}
+#endif
 
 }  // namespace
 }  // namespace vintrove::test

@@ -39,7 +39,9 @@ TEST(LoaderStart, RefusesWhatCannotBeOpenedAndKeepsThePreviousStore) {
   for (const std::string& path : {missing, empty.path(), folder, tooLong, justTooLong}) {
     SCOPED_TRACE(path.substr(0, 80));
     EXPECT_FALSE(loader->start(path.c_str()));
-    EXPECT_FALSE(loader->isComplete());
+    // The whole previous file stays whole: a looping read across its end still plays.
+    EXPECT_TRUE(loader->isComplete());
+    EXPECT_STREQ(loader->getPath(), first.c_str());
     EXPECT_EQ(loader->getDecodedFrames(), decoded);
   }
   EXPECT_FALSE(loader->start(nullptr));

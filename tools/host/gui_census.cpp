@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 #include <vector>
 
 namespace vintrove::testhost {
@@ -78,11 +80,90 @@ std::int32_t processWindowCount() {
   return count;
 }
 
+namespace {
+
+using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+
+template <typename Function>
+Function ntdllEntry(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+// Registry keys are left out: Wine's file dialog keeps one key open per dialog (its list of
+// recent folders), and the plug-in opens none.
+bool isRegistryKey(QueryObject queryObject, HANDLE handle) {
+  constexpr ULONG kObjectTypeInformation = 2;
+  alignas(8) unsigned char info[512] = {};
+  ULONG length = 0;
+  if (queryObject == nullptr || queryObject(handle, kObjectTypeInformation, info, sizeof info, &length) != 0) {
+    return false;
+  }
+  struct CountedText {
+    USHORT length;
+    USHORT capacity;
+    const wchar_t* text;
+  };
+  const auto* name = reinterpret_cast<const CountedText*>(info);
+  return name->text != nullptr && name->length == 6 && std::wmemcmp(name->text, L"Key", 3) == 0;
+}
+
+}  // namespace
+
+std::int32_t kernelHandleCount() {
+  struct HandleEntry {
+    ULONG process;
+    UCHAR type;
+    UCHAR flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  struct HandleTable {
+    ULONG count;
+    HandleEntry entries[1];
+  };
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  const auto querySystem = ntdllEntry<QuerySystem>("NtQuerySystemInformation");
+  const auto queryObject = ntdllEntry<QueryObject>("NtQueryObject");
+  if (querySystem == nullptr) return -1;
+  std::vector<unsigned char> buffer(1 << 20);
+  for (;;) {
+    ULONG needed = 0;
+    const LONG status =
+        querySystem(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kInfoLengthMismatch && buffer.size() < (1u << 28)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (status != 0) return -1;
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    const std::size_t room = (buffer.size() - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
+    const std::size_t count = table->count < room ? table->count : room;
+    const DWORD self = GetCurrentProcessId();
+    // The type number of a registry key, learned from the first one met.
+    int keyType = -1;
+    std::int32_t mine = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const HandleEntry& entry = table->entries[i];
+      if (entry.process != self || entry.type == keyType) continue;
+      if (keyType < 0 && isRegistryKey(queryObject, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(entry.handle)))) {
+        keyType = entry.type;
+        continue;
+      }
+      ++mine;
+    }
+    return mine;
+  }
+}
+
 GuiCounts countGui() {
   GuiCounts counts;
   counts.gdiObjects = liveGdiObjects();
   counts.userObjects = static_cast<std::int32_t>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
   counts.windows = processWindowCount();
+  counts.kernelHandles = kernelHandleCount();
   return counts;
 }
 

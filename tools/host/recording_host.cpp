@@ -72,6 +72,13 @@ std::vector<HostRequest> RecordingHost::requests() const {
   return kept_;
 }
 
+void RecordingHost::clear() {
+  std::lock_guard<std::mutex> guard(lock_);
+  kept_.clear();
+  total_ = 0;
+  perOpcode_.fill(0);
+}
+
 std::uint64_t RecordingHost::requestCount() const {
   std::lock_guard<std::mutex> guard(lock_);
   return total_;

@@ -47,6 +47,8 @@ class RecordingHost {
 
   // The first kKeptRequests requests, in order (a copy: the log may grow meanwhile).
   std::vector<HostRequest> requests() const;
+  // Forgets every request seen so far: the log starts again from the next one.
+  void clear();
   // Every request seen, kept or not.
   std::uint64_t requestCount() const;
   // Requests seen with this opcode (opcodes outside 0..kCountedOpcodes-1 share one counter).

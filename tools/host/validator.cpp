@@ -19,6 +19,7 @@
 #include "editor_window.h"
 #include "effect_session.h"
 #include "guarded_run.h"
+#include "gui_census.h"
 #include "plugin_library.h"
 #include "recording_host.h"
 #include "validation_media.h"
@@ -406,8 +407,9 @@ void loadsWhileRendering(Report& report, EffectSession& effect, EditorWindow& wi
     longest = std::max(longest, GetTickCount() - began);
     window.idleFor(150);
   }
-  // The good file plays again at the end.
+  // The good file plays again at the end, looping so that it still plays when looked at.
   effect.setParameter(0, 0.0f);
+  effect.setParameter(1, 1.0f);
   const bool answeredLast = loadThroughDialog(window, media.shortTone());
   const bool playsAgain = window.idleUntil([&] { return playing(effect); }, 2000);
   done.store(true);
@@ -486,11 +488,14 @@ void badHostInput(Report& report, EffectSession& effect, const ValidationMedia& 
                                : problems + tally.describe());
 }
 
-// The counting build counts the allocations and the locks and waits of the thread it watches;
-// the audio path must make none. Creating an effect and choosing a file on the watched thread
-// first shows that the counting works.
+// The counting build counts, on the thread it watches, every call of the plug-in that can block
+// or enter the system: allocations and frees, locks, waits, sleeps and yields, window messages,
+// timers and painting, file calls. The audio path must make none. Creating an effect and choosing
+// a file on the watched thread first shows that each kind is counted. The audio thread renders
+// flat out, then in real time with the host's parameter changes far apart (an editor whose
+// refresh stops when it is quiet would have to be woken), with MIDI and both render entries.
 void allocationsOnTheAudioPath(Report& report, const std::string& dll, const ValidationMedia& media, double seconds) {
-  const std::string name = "no allocation and no lock on the audio path";
+  const std::string name = "no allocation, lock, wait, window or file call on the audio path";
   PluginLibrary library(dll);
   const HMODULE module = library.loaded() ? library.module() : nullptr;
   auto exported = [&](const char* symbol) {
@@ -499,27 +504,53 @@ void allocationsOnTheAudioPath(Report& report, const std::string& dll, const Val
   using Watch = void(__cdecl*)(int);
   using Count = long(__cdecl*)();
   using Flag = int(__cdecl*)();
+  using Name = const char*(__cdecl*)();
   const auto watch = reinterpret_cast<Watch>(exported("vintroveWatch"));
   const auto allocations = reinterpret_cast<Count>(exported("vintroveAllocations"));
   const auto locks = reinterpret_cast<Count>(exported("vintroveLocks"));
+  const auto windowCalls = reinterpret_cast<Count>(exported("vintroveWindowCalls"));
+  const auto fileCalls = reinterpret_cast<Count>(exported("vintroveFileCalls"));
+  const auto firstCounted = reinterpret_cast<Name>(exported("vintroveFirstCounted"));
   const auto importsCounted = reinterpret_cast<Flag>(exported("vintroveCountsImports"));
-  if (watch == nullptr || allocations == nullptr || locks == nullptr || importsCounted == nullptr) {
+  using SelfTest = unsigned(__cdecl*)();
+  const auto selfTest = reinterpret_cast<SelfTest>(exported("vintroveCountingSelfTest"));
+  if (watch == nullptr || allocations == nullptr || locks == nullptr || windowCalls == nullptr || fileCalls == nullptr ||
+      firstCounted == nullptr || importsCounted == nullptr || selfTest == nullptr) {
     report.line(false, name, dll + " is not the allocation-counting build (vintrove_counting.dll)");
     return;
   }
+  struct Counts {
+    long allocations = -1, locks = -1, window = -1, files = -1;
+    std::string first;
+    bool none() const { return allocations == 0 && locks == 0 && window == 0 && files == 0; }
+    bool all() const { return allocations > 0 && locks > 0 && window > 0 && files > 0; }
+    std::string describe() const {
+      return format("%.0f allocations or frees, %.0f locks, waits or sleeps, %.0f window calls, %.0f file calls", allocations, locks,
+                    window, files) + (first.empty() ? "" : " (the first: " + first + ")");
+    }
+  };
+  auto take = [&] {
+    Counts c;
+    c.allocations = allocations();
+    c.locks = locks();
+    c.window = windowCalls();
+    c.files = fileCalls();
+    const char* first = firstCounted();
+    c.first = first != nullptr ? first : "";
+    return c;
+  };
   watch(1);
   auto effect = std::make_unique<EffectSession>(library);
   startSession(*effect, 48000.0f, 512);
   auto window = std::make_unique<EditorWindow>(*effect);
   const bool chosen = loadThroughDialog(*window, media.longTone());
   watch(0);
-  const long controlAllocations = allocations();
-  const long controlLocks = locks();
+  const Counts control = take();
   const bool loaded = chosen && window->idleUntil([&] { return playing(*effect); }, 2000);
   window->idleFor(300);
   effect->setParameter(1, 1.0f);  // loop, so that the file plays throughout
   std::atomic<bool> done{false};
-  std::atomic<long> counted{-1}, locked{-1};
+  Counts counted;
   std::thread audio([&] {
     std::mt19937 random(3);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -536,22 +567,39 @@ void allocationsOnTheAudioPath(Report& report, const std::string& dll, const Val
       record->setParameter(record, static_cast<std::int32_t>(random() % 4), unit(random));
       record->dispatcher(record, 25, 0, 0, burst, 0.0f);
     }
+    // In real time, stopped: a block every 10 ms, a position change every 300 ms and nothing
+    // else that the editor would show.
+    record->setParameter(record, 0, 0.0f);
+    const DWORD began = GetTickCount();
+    for (int block = 0; GetTickCount() - began < static_cast<DWORD>(seconds * 1000.0) + 600; ++block) {
+      record->processReplacing(record, out.inputs(), out.prefilled(512), 512);
+      if (block % 30 == 29) record->setParameter(record, 2, unit(random));
+      Sleep(10);
+    }
     watch(0);
-    counted = allocations();
-    locked = locks();
+    counted = take();
     done = true;
   });
   while (!done.load()) window->idleFor(20);
   audio.join();
   window.reset();
   effect.reset();
-  const bool counting = controlAllocations > 0 && controlLocks > 0 && importsCounted() == 1;
-  report.line(counting && loaded && counted.load() == 0 && locked.load() == 0, name,
-              !counting ? format("the counting build counted %.0f allocations and %.0f locks while an effect was made and a file chosen", controlAllocations, controlLocks)
+  // Calls of the counting build itself, each of a kind that is easy to miss.
+  const unsigned missed = selfTest();
+  const char* const missable[] = {"aligned new", "aligned delete", "an allocation inside the C runtime", "SleepEx",
+                                  "WaitForMultipleObjectsEx", "SleepConditionVariableCS", "SleepConditionVariableSRW",
+                                  "TryAcquireSRWLockExclusive", "TryAcquireSRWLockShared", "PostThreadMessageA"};
+  std::string uncounted;
+  for (std::size_t i = 0; i < std::size(missable); ++i) {
+    if ((missed & (1u << i)) != 0) uncounted += std::string(uncounted.empty() ? "" : ", ") + missable[i];
+  }
+  const bool counting = control.all() && importsCounted() == 1 && uncounted.empty();
+  report.line(counting && loaded && counted.none(), name,
+              !uncounted.empty() ? "the counting build does not count " + uncounted
+              : !counting ? "the counting build did not count every kind while an effect was made and a file chosen: " + control.describe()
               : !loaded ? std::string("the file did not load")
-                        : format("%.0f allocations and %.0f locks or waits during processReplacing, process, setParameter and processEvents "
-                                 "(creating an effect and choosing a file counted %.0f and %.0f)",
-                                 counted.load(), locked.load(), controlAllocations, controlLocks));
+                        : counted.describe() + " during processReplacing, process, setParameter and processEvents (creating an effect and choosing a file counted " +
+                              control.describe() + ")");
 }
 
 void blockTimes(Report& report, EffectSession& effect, EditorWindow& window, const ValidationMedia& media) {
@@ -582,6 +630,348 @@ void blockTimes(Report& report, EffectSession& effect, EditorWindow& window, con
                      micros.back(), 512.0 / 48000.0 * 1e6) + format("loudest sample %.3f", tally.loudest));
 }
 
+
+// Host values are values: a continuous parameter takes the value clamped to 0..1, a switch the
+// state the value names (set, never toggled), and NaN or an infinity changes nothing. Then both
+// the audio thread and this (the GUI) thread send hostile values while the audio thread renders.
+void hostValuesAreValues(Report& report, EffectSession& effect, EditorWindow& window, const ValidationMedia& media) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float hostile[] = {1.05f, 2.5f, 1e30f, -0.5f, -1e30f, nan, inf, -inf, 2.02f, 1.005f, 0.25f, 1.0f, 0.0f};
+  std::string problems;
+  int trips = 0;
+  for (std::int32_t index : {2, 3}) {
+    for (float value : hostile) {
+      effect.setParameter(index, 0.5f);
+      effect.setParameter(index, value);
+      const float expected = std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.5f;
+      const float back = effect.getParameter(index);
+      ++trips;
+      if (!(std::fabs(back - expected) <= 1e-4f)) {
+        problems += format("parameter %.0f: 0.5 then %g read %.6f instead of %.4f; ", index, value, back, expected);
+      }
+    }
+  }
+  const bool wasPlaying = playing(effect);
+  for (std::int32_t index : {0, 1}) {
+    for (float start : {0.0f, 1.0f}) {
+      for (float value : hostile) {
+        effect.setParameter(index, start);
+        effect.setParameter(index, value);
+        const float back = effect.getParameter(index);
+        ++trips;
+        // NaN and infinities change nothing; 1 and above is on, 0 and below off; between, either.
+        const bool named = !std::isfinite(value) ? back == start
+                           : value >= 1.0f       ? back == 1.0f
+                           : value <= 0.0f       ? back == 0.0f
+                                                 : back == 0.0f || back == 1.0f;
+        if (!named) {
+          problems += format("switch %.0f: %.0f then %g read %g; ", index, start, value, back);
+        }
+      }
+      effect.setParameter(index, start);
+      effect.setParameter(index, start);
+      if (effect.getParameter(index) != start) problems += format("switch %.0f set to %.0f twice reads otherwise; ", index, start);
+    }
+  }
+  effect.setParameter(0, 1.0f);
+  effect.setParameter(1, 1.0f);
+
+  std::atomic<bool> done{false};
+  std::atomic<long long> sent{0};
+  Tally tally;
+  std::thread audio([&] {
+    std::mt19937 random(11);
+    Outputs out(64);
+    for (int block = 0; block < 4000; ++block) {
+      effect.record()->setParameter(effect.record(), static_cast<std::int32_t>(random() % 4), hostile[random() % std::size(hostile)]);
+      ++sent;
+      renderBlock(effect.record(), out, 64, tally, media.peak());
+    }
+    done.store(true);
+  });
+  std::mt19937 random(12);
+  while (!done.load()) {
+    for (int i = 0; i < 50; ++i) {
+      effect.setParameter(static_cast<std::int32_t>(random() % 4), hostile[random() % std::size(hostile)]);
+      ++sent;
+    }
+    window.idleFor(2);
+  }
+  audio.join();
+  for (std::int32_t i = 0; i < 4; ++i) {
+    const float v = effect.getParameter(i);
+    if (!(v >= 0.0f && v <= 1.0f)) problems += format("parameter %.0f reads %g after the hostile values; ", i, v);
+  }
+  effect.setParameter(1, 0.0f);
+  effect.setParameter(3, 0.5f);
+  effect.setParameter(0, wasPlaying ? 1.0f : 0.0f);
+  report.line(problems.empty() && tally.clean(), "host values are values",
+              (problems.empty() ? format("%.0f values set and read back; ", trips) : problems) +
+                  format("%.0f hostile values from the audio and GUI threads while rendering; ", static_cast<double>(sent.load())) +
+                  tally.describe());
+}
+
+// The state record taken and given back from a host thread while the audio thread renders and
+// this thread idles the editor; then, while nothing plays, records that are none refused with
+// the state unchanged.
+void stateWhilePlaying(Report& report, EffectSession& effect, EditorWindow& window, const ValidationMedia& media) {
+  std::string problems;
+  effect.setParameter(1, 1.0f);
+  effect.setParameter(3, 0.75f);
+  effect.setParameter(0, 1.0f);
+  std::atomic<bool> done{false};
+  Tally tally;
+  std::thread audio([&] {
+    Outputs out(256);
+    while (!done.load()) renderBlock(effect.record(), out, 256, tally, media.peak());
+  });
+  std::atomic<bool> hostDone{false};
+  std::atomic<int> accepted{0}, trips{0};
+  std::thread host([&] {
+    for (int i = 0; i < 5; ++i) {
+      std::vector<unsigned char> record = effect.getChunk();
+      ++trips;
+      if (!record.empty() && effect.setChunk(record) == 1) ++accepted;
+      Sleep(100);
+    }
+    hostDone.store(true);
+  });
+  window.idleUntil([&] { return hostDone.load(); }, 20000);
+  host.join();
+  const bool playsAgain = window.idleUntil([&] { return playing(effect); }, 3000);
+  done.store(true);
+  audio.join();
+  if (accepted.load() != trips.load()) problems += format("%.0f of %.0f records given back were refused; ", trips.load() - accepted.load(), trips.load());
+  if (!playsAgain) problems += "playback did not come back after the round trips; ";
+  if (effect.getParameter(1) != 1.0f || std::fabs(effect.getParameter(3) - 0.75f) > 1e-4f) problems += "loop or pitch changed in the round trips; ";
+
+  effect.setParameter(0, 0.0f);
+  window.idleFor(50);
+  const std::vector<unsigned char> before = effect.getChunk();
+  std::mt19937 random(21);
+  std::vector<std::vector<unsigned char>> garbage;
+  for (std::size_t size : {std::size_t{1}, std::size_t{4}, std::size_t{16}, std::size_t{100}, before.size(), std::size_t{5000}}) {
+    std::vector<unsigned char> bytes(size);
+    for (auto& b : bytes) b = static_cast<unsigned char>(random());
+    garbage.push_back(bytes);
+  }
+  if (before.size() > 8) {
+    garbage.emplace_back(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(before.size() / 2));  // cut short
+    std::vector<unsigned char> wrongStart = before;
+    for (int i = 0; i < 4; ++i) wrongStart[static_cast<std::size_t>(i)] ^= 0x5A;
+    garbage.push_back(wrongStart);
+  }
+  int refused = 0;
+  for (const auto& bytes : garbage) {
+    if (effect.setChunk(bytes) == 0) ++refused;
+  }
+  window.idleFor(50);
+  const std::vector<unsigned char> after = effect.getChunk();
+  if (refused != static_cast<int>(garbage.size())) problems += format("%.0f of %.0f records that are none were accepted; ", garbage.size() - refused, garbage.size());
+  if (after != before) problems += "the state changed after records that are none; ";
+  effect.setParameter(1, 0.0f);
+  effect.setParameter(3, 0.5f);
+  effect.setParameter(0, 1.0f);
+  report.line(problems.empty() && tally.clean(), "state records while playing and records that are none",
+              (problems.empty() ? format("%.0f round trips from a host thread while rendering, %.0f records that are none refused; ", trips.load(), refused)
+                                : problems) + tally.describe());
+}
+
+// The editor opened and closed 100 times while the audio thread renders: playback goes on and
+// the process ends with the GDI objects and windows it began with.
+void editorOpenedAndClosedWhilePlaying(Report& report, EffectSession& effect, std::unique_ptr<EditorWindow>& window,
+                                       const ValidationMedia& media) {
+  effect.setParameter(1, 1.0f);
+  effect.setParameter(0, 1.0f);
+  std::atomic<bool> done{false};
+  Tally tally;
+  std::thread audio([&] {
+    Outputs out(256);
+    while (!done.load()) renderBlock(effect.record(), out, 256, tally, media.peak());
+  });
+  window.reset();
+  window = std::make_unique<EditorWindow>(effect);  // warm: the pictures' first loads
+  window->idleFor(20);
+  window.reset();
+  const GuiCounts before = countGui();
+  int opened = 0;
+  for (int i = 0; i < 100; ++i) {
+    window = std::make_unique<EditorWindow>(effect);
+    if (window->isOpen()) ++opened;
+    window->idleFor(i % 10 == 0 ? 40 : 3);
+    window.reset();
+  }
+  const GuiCounts after = countGui();
+  window = std::make_unique<EditorWindow>(effect);
+  window->idleFor(20);
+  const bool stillPlaying = playing(effect);
+  done.store(true);
+  audio.join();
+  effect.setParameter(1, 0.0f);
+  const bool same = before == after;
+  report.line(opened == 100 && same && stillPlaying && tally.clean(), "the editor opened and closed 100 times while playing",
+              format("%.0f of 100 openings; GDI objects %.0f before, %.0f after; ", opened, before.gdiObjects, after.gdiObjects) +
+                  format("windows %.0f before, %.0f after; ", before.windows, after.windows) + (stillPlaying ? "still playing; " : "playback stopped; ") + tally.describe());
+}
+
+// The host closes the effect and releases the library from a timer of its own while the
+// plug-in's file dialog is up, as hosts do when a project closes; then the library is loaded
+// again and works.
+void closingWhileTheDialogIsUp(Report& report, const std::string& dll) {
+  bool closedDuringDialog = false;
+  bool answered = false;
+  {
+    auto library = std::make_unique<PluginLibrary>(dll);
+    auto effect = std::make_unique<EffectSession>(*library);
+    startSession(*effect, 44100.0f, 512);
+    EditorWindow window(*effect);
+    window.runOnTimer(20, [&] {
+      if (visibleFileDialogs() == 0) return false;
+      closedDuringDialog = true;
+      effect->close();
+      library.reset();
+      return true;
+    });
+    DialogAnswerer answerer(DialogAnswer::cancelAfter(800));
+    window.clickAt(kOpenX, kOpenY);
+    answered = answerer.wait();
+    window.idleFor(200);
+  }
+  PluginLibrary again(dll);
+  EffectSession effect(again);
+  bool works = effect.valid();
+  if (works) {
+    startSession(effect, 44100.0f, 512);
+    Outputs out(512);
+    Tally tally;
+    renderBlock(effect.record(), out, 512, tally, 0.0f);
+    works = tally.clean();
+  }
+  report.line(closedDuringDialog && answered && works && visibleFileDialogs() == 0, "closing the effect while its file dialog is up",
+              std::string(closedDuringDialog ? "closed and released from a host timer inside the dialog's loop" : "the dialog never came up") +
+                  (answered ? "; the dialog went away" : "; the dialog was not answered") +
+                  (works ? "; the library loads and renders again" : "; the library did not work again"));
+}
+
+// A copy of the library (so that releasing it really unloads it) released right after a long
+// file was chosen, while it decodes; the process goes on and the library unloads.
+void unloadingWhileDecoding(Report& report, const std::string& dll, const ValidationMedia& media) {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string copy = std::string(folder) + "vintrove-unload-check.dll";
+  const bool copied = CopyFileA(dll.c_str(), copy.c_str(), FALSE) != 0;
+  bool chosen = false;
+  if (copied) {
+    PluginLibrary library(copy);
+    auto effect = std::make_unique<EffectSession>(library);
+    startSession(*effect, 44100.0f, 512);
+    auto window = std::make_unique<EditorWindow>(*effect);
+    chosen = loadThroughDialog(*window, media.longTone());
+    window.reset();
+    effect.reset();
+  }
+  Sleep(1500);  // what is left of the decode, had it survived the unload
+  const bool unloaded = GetModuleHandleA("vintrove-unload-check.dll") == nullptr;
+  DeleteFileA(copy.c_str());
+  report.line(copied && chosen && unloaded, "unloading the library while a file decodes",
+              !copied ? std::string("the library could not be copied")
+              : !chosen ? std::string("the dialog did not take the file")
+                        : unloaded ? std::string("released during the decode; the process goes on and the library is gone")
+                                   : std::string("the library is still loaded 1.5 s after its release"));
+}
+
+// processReplacing before resume, a rate change in the middle of playback (the position goes on
+// at the new rate's speed), and blocks of 1, 7, 64, 4096 and 8192 frames and of a different size
+// every block, each advancing the position by exactly its frames at the file's speed.
+void renderingAsHostsDo(Report& report, const PluginLibrary& library, EffectSession& effect, EditorWindow& window,
+                        const ValidationMedia& media) {
+  std::string problems;
+  Tally tally;
+  {
+    EffectSession fresh(library);
+    fresh.open();
+    fresh.setSampleRate(44100.0f);
+    fresh.setBlockSize(512);
+    Outputs out(512);
+    for (int i = 0; i < 8; ++i) renderBlock(fresh.record(), out, 512, tally, 0.0f);
+    if (!tally.clean()) problems += "processReplacing before resume left samples unwritten; ";
+  }
+  const double length = static_cast<double>(media.longToneFrames());
+  auto frameAt = [&] { return effect.getParameter(2) * length; };
+  const double slack = 1.0 + length * 1.2e-7;
+  effect.setParameter(3, 0.5f);
+  effect.setParameter(1, 0.0f);
+  effect.setParameter(0, 1.0f);
+  effect.dispatch(10, 0, 0, nullptr, 44100.0f);
+  effect.dispatch(11, 0, 8192);
+  Outputs out(8192);
+  effect.setParameter(2, 0.1f);
+  for (int i = 0; i < 86; ++i) renderBlock(effect.record(), out, 512, tally, media.peak());
+  const double beforeChange = frameAt();
+  effect.dispatch(10, 0, 0, nullptr, 22050.0f);  // no suspend: some hosts change the rate as it plays
+  for (int i = 0; i < 43; ++i) renderBlock(effect.record(), out, 512, tally, media.peak());
+  const double afterChange = frameAt();
+  const double expectedChange = 43.0 * 512.0 * 2.0;
+  if (std::fabs(afterChange - beforeChange - expectedChange) > slack) {
+    problems += format("after the change to 22050 Hz the position moved %.1f frames instead of %.0f; ", afterChange - beforeChange, expectedChange);
+  }
+  effect.dispatch(10, 0, 0, nullptr, 44100.0f);
+  std::mt19937 random(31);
+  std::uniform_int_distribution<std::int32_t> anySize(1, 8192);
+  for (int pattern = 0; pattern < 6; ++pattern) {
+    const std::int32_t fixed[] = {1, 7, 64, 4096, 8192};
+    effect.setParameter(2, 0.1f);
+    const double from = frameAt();
+    long long total = 0;
+    while (total < 44100) {
+      const std::int32_t frames = pattern < 5 ? fixed[pattern] : anySize(random);
+      renderBlock(effect.record(), out, frames, tally, media.peak());
+      total += frames;
+    }
+    const double moved = frameAt() - from;
+    if (std::fabs(moved - static_cast<double>(total)) > slack) {
+      problems += pattern < 5 ? format("blocks of %.0f frames moved the position %.1f frames in %.0f; ", fixed[pattern], moved, static_cast<double>(total))
+                              : format("blocks of random sizes moved the position %.1f frames in %.0f; ", moved, static_cast<double>(total));
+    }
+  }
+  window.pump();
+  effect.dispatch(11, 0, 512);
+  effect.setParameter(0, 1.0f);
+  report.line(problems.empty() && tally.clean(), "processReplacing before resume, a rate change while playing, blocks of any size",
+              (problems.empty() ? std::string("every block written; the position follows the rate change and every block size exactly; ") : problems) +
+                  tally.describe());
+}
+
+// A change the user makes in the editor reaches the host: begin edit, the new value, end edit,
+// for the parameter the control drives.
+void editsReachTheHost(Report& report, EffectSession& effect, EditorWindow& window, RecordingHost& host) {
+  constexpr std::int32_t kLoopX = 72, kLoopY = 52;  // the loop toggle
+  std::string problems;
+  for (int click = 0; click < 2; ++click) {
+    host.clear();
+    window.clickAt(kLoopX, kLoopY);
+    window.idleFor(50);
+    const float now = effect.getParameter(1);
+    const std::vector<HostRequest> requests = host.requests();
+    int step = 0;  // 0: before begin, 1: after begin, 2: after automate, 3: after end
+    float reported = -1.0f;
+    for (const HostRequest& r : requests) {
+      if (r.index != 1) continue;
+      if (step == 0 && r.opcode == 43) step = 1;
+      else if (step == 1 && r.opcode == 0) { step = 2; reported = r.opt; }
+      else if (step == 2 && r.opcode == 44) step = 3;
+    }
+    if (step != 3) {
+      problems += format("click %.0f on the loop toggle: the host saw ", click + 1) +
+                  (step == 0 ? "no begin edit; " : step == 1 ? "begin edit but no new value before the end; " : "no end edit after the value; ");
+    } else if (reported != now) {
+      problems += format("click %.0f: the host heard %g, the parameter is %g; ", click + 1, reported, now);
+    }
+  }
+  report.line(problems.empty(), "edits in the editor reach the host",
+              problems.empty() ? std::string("two clicks on the loop toggle: begin edit, the new value, end edit for parameter 1 each time") : problems);
+}
 // The effect the tests share, made by main; its record is checked before anything is called
 // through it. Null when it may not be used.
 std::unique_ptr<EffectSession> checkedEffect(Report& report, GuardedRunner& runner, const PluginLibrary& library) {
@@ -634,23 +1024,34 @@ int runValidation(const ValidationOptions& options) {
       effect->setParameter(1, 0.0f);
       effect->setParameter(3, 0.5f);
     });
-    runner.run("rates and blocks", [&] { ratesAndBlocks(report, *effect, *window, media, options.seconds); });
+    runner.run("edits in the editor reach the host", [&] { editsReachTheHost(report, *effect, *window, host); });
+    runner.run("host values are values", [&] { hostValuesAreValues(report, *effect, *window, media); });
+    runner.run("rates 8000-192000 Hz and blocks 1-8192",
+               [&] { ratesAndBlocks(report, *effect, *window, media, options.seconds); });
+    runner.run("processReplacing before resume, a rate change while playing, blocks of any size",
+               [&] { renderingAsHostsDo(report, library, *effect, *window, media); });
     runner.run("automation, MIDI and the editor while rendering",
                [&] { automationAndEditor(report, *effect, window, media, options.seconds); });
-    runner.run("good, bad, empty and truncated files while rendering", [&] {
+    runner.run("state records while playing and records that are none", [&] {
       effect->setParameter(3, 0.5f);
-      loadsWhileRendering(report, *effect, *window, media);
+      stateWhilePlaying(report, *effect, *window, media);
     });
+    runner.run("the editor opened and closed 100 times while playing",
+               [&] { editorOpenedAndClosedWhilePlaying(report, *effect, window, media); });
+    runner.run("good, bad, empty and truncated files while rendering",
+               [&] { loadsWhileRendering(report, *effect, *window, media); });
     runner.run("bad host input", [&] { badHostInput(report, *effect, media); });
-    runner.run("processReplacing time", [&] { blockTimes(report, *effect, *window, media); });
+    runner.run("processReplacing time per block", [&] { blockTimes(report, *effect, *window, media); });
   }
-  // The state chunk's round trip (opcodes 23 and 24) belongs here once the plug-in offers one.
   runner.run("closing the effect", [&] {
     window.reset();
     effect->close();
   });
   runner.run("closing the effect during a load", [&] { closeDuringLoad(report, library, media); });
-  runner.run("no allocation and no lock on the audio path", [&] {
+  runner.run("closing the effect while its file dialog is up", [&] { closingWhileTheDialogIsUp(report, options.dll); });
+  runner.run("unloading the library while a file decodes",
+             [&] { unloadingWhileDecoding(report, options.dll, media); });
+  runner.run("no allocation, lock, wait, window or file call on the audio path", [&] {
     allocationsOnTheAudioPath(report, options.countingDll.empty() ? options.dll : options.countingDll, media,
                               options.seconds);
   });

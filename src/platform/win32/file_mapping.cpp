@@ -19,8 +19,9 @@ std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>
 // Files of 2 GiB or more do not fit the 32-bit size.
 constexpr DWORD kSizeLimit = 0x80000000u;
 
-// The player's paths hold at most 1023 bytes, so never more UTF-16 units than that.
-constexpr std::size_t kWidePathCapacity = 1024;
+// The player's paths hold at most 1023 bytes, so never more UTF-16 units than that, and the
+// long-path prefix.
+constexpr std::size_t kWidePathCapacity = 1024 + kLongPathPrefixLength;
 
 }  // namespace
 
@@ -32,7 +33,7 @@ bool FileMapping::open(const char* path) {
     return false;
   }
   wchar_t widePath[kWidePathCapacity];
-  if (!utf8ToWide(path, widePath, kWidePathCapacity)) {
+  if (!utf8ToWidePath(path, widePath, kWidePathCapacity)) {
     return false;  // not UTF-8, or longer than any path the player holds
   }
   const HANDLE file = CreateFileW(widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -3,12 +3,26 @@
 #include <windows.h>
 
 #include <climits>
+#include <cwchar>
 
 namespace vintrove::platform {
 
 namespace {
 
 int asInt(std::size_t capacity) { return capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity); }
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "C:\..." or "C:/...": a drive's absolute path.
+bool isDrivePath(const wchar_t* path) {
+  return ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) && path[1] == L':' &&
+         isSeparator(path[2]);
+}
+
+// "\\server\share\..." but not a path that already carries a prefix ("\\?\", "\\.\").
+bool isSharePath(const wchar_t* path) {
+  return isSeparator(path[0]) && isSeparator(path[1]) && path[2] != L'\0' && path[2] != L'?' && path[2] != L'.';
+}
 
 }  // namespace
 
@@ -24,6 +38,32 @@ bool utf8ToWide(const char* text, wchar_t* wide, std::size_t capacity) {
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, asInt(capacity)) == 0) {
     wide[0] = L'\0';
     return false;
+  }
+  return true;
+}
+
+bool utf8ToWidePath(const char* path, wchar_t* wide, std::size_t capacity) {
+  if (!utf8ToWide(path, wide, capacity)) {
+    return false;
+  }
+  const std::size_t length = std::wcslen(wide);
+  const bool drive = isDrivePath(wide);
+  const bool share = !drive && isSharePath(wide);
+  if (length < kLongPathFrom || (!drive && !share)) {
+    return true;
+  }
+  // A share's two leading separators become the prefix's "UNC\".
+  const wchar_t* const prefix = drive ? L"\\\\?\\" : L"\\\\?\\UNC\\";
+  const std::size_t dropped = drive ? 0 : 2;
+  const std::size_t prefixLength = std::wcslen(prefix);
+  if (length - dropped + prefixLength + 1 > capacity) {
+    wide[0] = L'\0';
+    return false;
+  }
+  std::wmemmove(wide + prefixLength, wide + dropped, length - dropped + 1);
+  std::wmemcpy(wide, prefix, prefixLength);
+  for (std::size_t i = prefixLength; wide[i] != L'\0'; ++i) {
+    if (wide[i] == L'/') wide[i] = L'\\';
   }
   return true;
 }

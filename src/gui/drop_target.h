@@ -41,7 +41,6 @@ class DropTarget : public IDropTarget {
   // The frame revoked the target or is going: nothing reaches it from here on, not even a
   // drop already under way in another program.
   void forgetFrame() { frame = nullptr; }
-  Frame* getFrame() const { return frame; }
 
  private:
   virtual ~DropTarget();

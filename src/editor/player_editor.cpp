@@ -9,13 +9,13 @@
 #include <mutex>
 #include <utility>
 
-#include "editor/module_hold.h"
 #include "editor/overview_bitmap.h"
 #include "editor/player_frame.h"
 #include "gui/controls/momentary_button.h"
 #include "gui/controls/slider.h"
 #include "gui/controls/text_entry.h"
 #include "gui/controls/toggle_button.h"
+#include "gui/nested_loop_guard.h"
 #include "player/placeholder_editor.h"
 #include "player/player_effect.h"
 
@@ -85,10 +85,8 @@ PlayerEditor::PlayerEditor(PlayerEffect& owner)
 }
 
 PlayerEditor::~PlayerEditor() {
-  // The dialog's return path must not come back into this editor.
-  if (dialog) {
-    dialog->editorGone = true;
-  }
+  // A loop running inside (the dialog, a control's drag) must not come back into this editor.
+  endLifetime();
   close();
 }
 
@@ -204,6 +202,7 @@ void PlayerEditor::close() {
   if (!frame) {
     return;
   }
+  endOpenEdits();
   editorOpen.store(false);
   frame->stopTimer(kRefreshTimer);
   dialogRequested = false;
@@ -356,7 +355,7 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
       // Run once the press is over, from the window's own message, so that neither the button
       // nor the frame is inside a call when the dialog returns. A second press meanwhile does
       // nothing.
-      if (control->getValue() == 0.0f || dialogRequested || dialog || !frame) {
+      if (control->getValue() == 0.0f || dialogRequested || dialogUp || !frame) {
         break;
       }
       dialogRequested = Frame::postEditorMessage(frame->getWindow(), kRunFileDialog);
@@ -408,21 +407,20 @@ void PlayerEditor::reportEditToHost(std::int32_t tag, const Control& control) {
 
 void PlayerEditor::runFileDialog() {
   dialogRequested = false;
-  if (dialog || !frame) {
+  if (dialogUp || !frame) {
     return;
   }
-  auto watch = std::make_shared<DialogWatch>();
-  dialog = watch;
-  ModuleHold library;
+  dialogUp = true;
+  // The host may close this editor, or the whole effect, while the dialog is up.
+  const NestedLoopGuard guard(frame.get());
   HWND owner = GetAncestor(static_cast<HWND>(parentWindow), GA_ROOT);
   char path[kChosenPathCapacity];
   const bool chosen = chooseFile(path, owner);
-  if (watch->editorGone) {
-    // The effect was closed meanwhile: no member may be touched, nothing is loaded.
-    library.keepLoaded();
-    return;
+  if (guard.effectGone()) {
+    return;  // no member may be touched, nothing is loaded
   }
-  dialog.reset();
+  // An editor closed meanwhile still loads what the user chose: the effect plays on.
+  dialogUp = false;
   if (chosen) {
     loadChosenFile(path);
   }

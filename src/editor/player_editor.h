@@ -13,8 +13,9 @@
 //
 // The open-file dialog runs from a message posted to the editor's window, not inside the open
 // button's press, and is owned by the host's top-level window. The host may close the editor
-// or the whole effect from inside the dialog's message loop: the dialog's return path then
-// touches nothing of the editor and keeps the library loaded (ModuleHold).
+// or the whole effect from inside the dialog's message loop, as from inside a control's drag:
+// their NestedLoopGuard then has the return path touch nothing of the editor and keeps the
+// library loaded.
 #pragma once
 
 #include <array>
@@ -76,7 +77,7 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   static const char* findLoadableFile(const char* const* paths, std::int32_t count);
 
   bool isEditorOpen() const { return editorOpen.load(); }
-  bool isFileDialogUp() const { return dialog != nullptr; }
+  bool isFileDialogUp() const { return dialogUp; }
   // Brings the controls up to the shared state before the frame paints (GUI thread).
   void syncControlsForPaint();
   // The value the editor holds for control tag 4 to 7, open or closed.
@@ -162,13 +163,9 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // The shared values last put into the tagged controls (4 to 7).
   std::array<float, 4> appliedValues{};
   std::atomic<bool> loadRefused{false};
-  // GUI thread only: the dialog has been asked for (posted) or is up; what its return path
-  // checks to learn that the editor has gone meanwhile.
-  struct DialogWatch {
-    bool editorGone = false;
-  };
+  // GUI thread only: the dialog has been asked for (posted), or is up.
   bool dialogRequested = false;
-  std::shared_ptr<DialogWatch> dialog;
+  bool dialogUp = false;
 };
 
 }  // namespace vintrove

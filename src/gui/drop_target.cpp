@@ -1,22 +1,15 @@
 #include "gui/drop_target.h"
 
-#include <shellapi.h>
-
-#include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
-#include <vector>
 
 #include "gui/frame.h"
 #include "gui/view.h"
-#include "platform/wide_text.h"
 
 namespace vintrove {
 
 namespace {
-
-constexpr UINT kPathCapacity = 1024;
-constexpr UINT kFileCountQuery = 0xFFFFFFFF;
 
 FORMATETC formatOf(CLIPFORMAT format) {
   return FORMATETC{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -46,6 +39,7 @@ class GlobalLockGuard {
     }
   }
   const char* text() const { return static_cast<const char*>(data); }
+  const void* bytes() const { return data; }
 
  private:
   HGLOBAL handle;
@@ -54,39 +48,6 @@ class GlobalLockGuard {
 
 bool holdsGlobalMemory(const STGMEDIUM& medium) {
   return medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr;
-}
-
-using PathList = std::vector<std::array<char, kPathCapacity>>;
-
-// The dropped paths as UTF-8, shortcuts replaced by their targets; unreadable ones left out.
-PathList readPaths(HDROP drop) {
-  PathList paths;
-  const UINT fileCount = DragQueryFileW(drop, kFileCountQuery, nullptr, 0);
-  for (UINT file = 0; file < fileCount && file < static_cast<UINT>(INT32_MAX); ++file) {
-    // A path cut to the buffer would name another file: it counts as unreadable.
-    const UINT length = DragQueryFileW(drop, file, nullptr, 0);
-    if (length == 0 || length >= kPathCapacity) {
-      continue;
-    }
-    std::array<wchar_t, kPathCapacity> wide{};
-    std::array<char, kPathCapacity> path{};
-    if (DragQueryFileW(drop, file, wide.data(), kPathCapacity) == 0 ||
-        !platform::wideToUtf8(wide.data(), path.data(), kPathCapacity)) {
-      continue;
-    }
-    resolveShortcut(path.data(), kPathCapacity);
-    paths.push_back(path);
-  }
-  return paths;
-}
-
-std::vector<const char*> itemsOf(const PathList& paths) {
-  std::vector<const char*> items;
-  items.reserve(paths.size());
-  for (const auto& path : paths) {
-    items.push_back(path.data());
-  }
-  return items;
 }
 
 // Fetches the dragged data in one format as global memory and hands the handle to use; false
@@ -102,15 +63,21 @@ bool withGlobalData(IDataObject& data, CLIPFORMAT format, Use use) {
   return holdsGlobalMemory(medium.get()) && use(medium.get().hGlobal);
 }
 
-// Whether the frame would take the file list of the dragged data.
-bool frameTakesFiles(Frame& frame, IDataObject& data) {
-  return withGlobalData(data, CF_HDROP, [&frame](HGLOBAL memory) {
-    const PathList paths = readPaths(static_cast<HDROP>(memory));
-    const std::vector<const char*> items = itemsOf(paths);
-    return !items.empty() &&
-           frame.acceptsDrop(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles);
-  });
-}
+// What is left of a drag's time for shortcuts and the walk over its names.
+class DragBudget {
+ public:
+  DragBudget() : start(GetTickCount()) {}
+  std::uint32_t remainingMs() const {
+    const std::uint32_t spent = GetTickCount() - start;
+    return spent < DropTarget::kDragBudgetMs ? DropTarget::kDragBudgetMs - spent : 0;
+  }
+
+ private:
+  std::uint32_t start;
+};
+
+// Names between two looks at the clock during the walk.
+constexpr std::uint32_t kNamesPerClockLook = 256;
 
 // Whether the frame would take the text of the dragged data.
 bool frameTakesText(Frame& frame, IDataObject& data) {
@@ -160,14 +127,14 @@ ULONG STDMETHODCALLTYPE DropTarget::Release() {
 HRESULT STDMETHODCALLTYPE DropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point,
                                                 DWORD* effect) {
   acceptable = false;
-  filesAcceptable = false;
+  forgetDrag();
   if (data != nullptr && frame != nullptr) {
     try {
       // The plug-in only ever reads what is dropped: what it takes is a copy, never a move.
-      filesAcceptable = frameTakesFiles(*frame, *data);
-      acceptable = filesAcceptable || frameTakesText(*frame, *data);
+      acceptable = chooseFile(*data) || frameTakesText(*frame, *data);
     } catch (...) {
-      acceptable = filesAcceptable = false;
+      acceptable = false;
+      forgetDrag();
     }
   }
   return DragOver(keyState, point, effect);
@@ -180,7 +147,10 @@ HRESULT STDMETHODCALLTYPE DropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE DropTarget::DragLeave() { return S_OK; }
+HRESULT STDMETHODCALLTYPE DropTarget::DragLeave() {
+  forgetDrag();
+  return S_OK;
+}
 
 // OLE's point is not used: the views get the cursor position in frame coordinates. The effect
 // answered is copy when a view took the drop and none otherwise.
@@ -188,24 +158,20 @@ HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWO
   bool taken = false;
   if (data != nullptr && frame != nullptr) {
     try {
-      // Files the frame takes (as DragEnter found) go before a text it would not.
-      const bool filesFirst = filesAcceptable;
+      // A file the frame takes (as the drag's entry found) goes before a text it would not.
+      const bool filesFirst = filesFrom == data && fileChosen;
       FORMATETC text = formatOf(CF_TEXT);
-      FORMATETC files = formatOf(CF_HDROP);
       STGMEDIUM filled{};
       if (!filesFirst && SUCCEEDED(data->GetData(&text, &filled))) {
         MediumOwner medium(filled);
         if (holdsGlobalMemory(medium.get())) {
           taken = dropText(medium.get());
         }
-      } else {
-        filled = STGMEDIUM{};
-        if (SUCCEEDED(data->GetData(&files, &filled))) {
-          MediumOwner medium(filled);
-          if (holdsGlobalMemory(medium.get())) {
-            taken = dropFiles(medium.get());
-          }
-        }
+      } else if (filesFrom == data ? fileChosen : chooseFile(*data)) {
+        const char* const items[1] = {chosenPath};
+        Point where;
+        frame->getMousePosition(where);
+        taken = frame->dropItems(items, 1, kDropFiles, where);
       }
     } catch (...) {
       // Nothing may unwind into the drag source's loop; the medium is already given back.
@@ -216,6 +182,48 @@ HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWO
   }
   DragLeave();
   return S_OK;
+}
+
+void DropTarget::forgetDrag() {
+  filesFrom = nullptr;
+  fileChosen = false;
+  chosenPath[0] = '\0';
+}
+
+bool DropTarget::chooseFile(IDataObject& data) {
+  forgetDrag();
+  filesFrom = &data;
+  Frame& taker = *frame;
+  fileChosen = withGlobalData(data, CF_HDROP, [this, &taker](HGLOBAL memory) {
+    const GlobalLockGuard lock(memory);
+    const SIZE_T size = GlobalSize(memory);
+    if (lock.bytes() == nullptr || size == 0) {
+      return false;
+    }
+    DroppedFileList list(lock.bytes(), size);
+    const DragBudget budget;
+    char path[kDroppedPathCapacity];
+    std::uint32_t walked = 0;
+    while (list.next(path)) {
+      // Only a shortcut met before the chosen path costs a resolve, and only while time is left.
+      if (isShortcutName(path)) {
+        const std::uint32_t left = budget.remainingMs();
+        if (left > 0) {
+          resolveShortcut(path, static_cast<std::int32_t>(kDroppedPathCapacity), left);
+        }
+      }
+      const char* const items[1] = {path};
+      if (taker.acceptsDrop(items, 1, kDropFiles)) {
+        std::memcpy(chosenPath, path, sizeof chosenPath);
+        return true;
+      }
+      if (++walked % kNamesPerClockLook == 0 && budget.remainingMs() == 0) {
+        return false;
+      }
+    }
+    return false;
+  });
+  return fileChosen;
 }
 
 bool DropTarget::dropText(STGMEDIUM& medium) {
@@ -231,18 +239,6 @@ bool DropTarget::dropText(STGMEDIUM& medium) {
   frame->getMousePosition(where);
   const char* const items[1] = {lock.text()};
   return frame->dropItems(items, count, kDropText, where);
-}
-
-bool DropTarget::dropFiles(STGMEDIUM& medium) {
-  const auto drop = static_cast<HDROP>(medium.hGlobal);
-  if (DragQueryFileW(drop, kFileCountQuery, nullptr, 0) == 0) {
-    return false;
-  }
-  const PathList paths = readPaths(drop);
-  const std::vector<const char*> items = itemsOf(paths);
-  Point where;
-  frame->getMousePosition(where);
-  return frame->dropItems(items.data(), static_cast<std::int32_t>(items.size()), kDropFiles, where);
 }
 
 }  // namespace vintrove

@@ -8,7 +8,6 @@
 #include "gui/bitmap.h"
 #include "gui/draw_context.h"
 #include "gui/gui_editor.h"
-#include "host/extended_effect.h"
 
 namespace vintrove {
 
@@ -249,20 +248,14 @@ void Frame::setFocus(View* view) {
 }
 
 void Frame::beginParameterEdit(std::int32_t tag) {
-  if (editor != nullptr && editor->getExtendedEffect() != nullptr) {
-    const std::int32_t index = editor->parameterIndexOfTag(tag);
-    if (index >= 0) {
-      editor->getExtendedEffect()->beginEdit(index);
-    }
+  if (editor != nullptr) {
+    editor->beginControlEdit(tag);
   }
 }
 
 void Frame::endParameterEdit(std::int32_t tag) {
-  if (editor != nullptr && editor->getExtendedEffect() != nullptr) {
-    const std::int32_t index = editor->parameterIndexOfTag(tag);
-    if (index >= 0) {
-      editor->getExtendedEffect()->endEdit(index);
-    }
+  if (editor != nullptr) {
+    editor->endControlEdit(tag);
   }
 }
 

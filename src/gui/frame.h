@@ -15,6 +15,7 @@
 namespace vintrove {
 
 class Bitmap;
+class DropTarget;
 class GuiEditor;
 
 // Cursor shapes of setCursorShape.
@@ -90,6 +91,8 @@ class Frame : public View {
   bool isWindowAlive() const { return windowAlive; }
   bool isFirstPaintPending() const { return firstPaintPending; }
   bool isDropTargetRegistered() const { return dropTargetRegistered; }
+  // The registered drop target (null while none is), for tests to drive as OLE does.
+  DropTarget* getDropTarget() const { return dropTarget; }
   std::int32_t getChildCapacity() const { return static_cast<std::int32_t>(children.capacity()); }
 
   // The window class every frame of this module shares: "Plugin" and the module handle's
@@ -117,6 +120,7 @@ class Frame : public View {
   bool firstPaintPending = true;
   bool windowAlive = true;
   bool dropTargetRegistered = false;
+  DropTarget* dropTarget = nullptr;
   bool editorForgotten = false;
   HWND window = nullptr;
   HMODULE imageLibrary = nullptr;

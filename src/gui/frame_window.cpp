@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "gui/draw_context.h"
 #include "gui/drop_target.h"
@@ -34,6 +35,17 @@ const char* formatClassName() {
   return className;
 }
 
+// Only its own thread can destroy a window, and the frame's thread may be inside the host's
+// code now and run on after this library has gone. So the window gets the system's default
+// procedure in place of ours and a request to close, which that procedure answers by
+// destroying the window, on its own thread, when the thread next takes its messages; nothing
+// here waits for that thread.
+void handOverWindow(HWND window) {
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+  ShowWindowAsync(window, SW_HIDE);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 const char* Frame::windowClassName() {
@@ -51,7 +63,12 @@ bool Frame::registerWindowClass() {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = formatClassName();
-    RegisterClassA(&windowClass);
+    // A class left behind by a window that went on its own thread (and perhaps by an earlier
+    // load of this library at the same address) is replaced once no window of it is left.
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() == ERROR_CLASS_ALREADY_EXISTS &&
+        UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance)) {
+      RegisterClassA(&windowClass);
+    }
   }
   return true;
 }
@@ -90,9 +107,13 @@ void Frame::detachFromWindow() {
 }
 
 void Frame::destroyWindow() {
+  // A window the host has destroyed already is left alone: its handle may name another by now.
   if (window != nullptr && windowAlive) {
-    // A window the host has destroyed already is left alone: its handle may name another by now.
-    DestroyWindow(window);
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+      DestroyWindow(window);
+    } else {
+      handOverWindow(window);
+    }
   }
   window = nullptr;
   if (classRegistered) {
@@ -116,16 +137,28 @@ bool Frame::enableDropTarget(bool flag) {
     if (dropTargetRegistered) {
       return true;
     }
-    // OLE keeps its own reference on success; on failure the pair frees the target again.
-    DropTarget* target = new DropTarget(this);
+    // The frame keeps a reference until it revokes the target, OLE its own; on failure the
+    // frame's Release frees the target again.
+    auto* target = new DropTarget(this);
     target->AddRef();
-    const bool registered = SUCCEEDED(RegisterDragDrop(window, target));
-    target->Release();
-    dropTargetRegistered = registered;
-    return registered;
+    if (FAILED(RegisterDragDrop(window, target))) {
+      target->forgetFrame();
+      target->Release();
+      return false;
+    }
+    dropTarget = target;
+    dropTargetRegistered = true;
+    return true;
+  }
+  // A drop already under way elsewhere may still reach the target after this: it finds no frame.
+  if (dropTarget != nullptr) {
+    dropTarget->forgetFrame();
   }
   RevokeDragDrop(window);
   dropTargetRegistered = false;
+  if (DropTarget* target = std::exchange(dropTarget, nullptr)) {
+    target->Release();
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "gui/frame.h"
@@ -33,9 +34,56 @@ bool isBefore(std::uint32_t a, std::uint32_t b) {
 }  // namespace
 
 GuiEditor::GuiEditor(ExtendedEffect* owner)
-    : EditorBase(owner), extendedEffect(owner), clock(&systemClock), nextIdleTime(clock->now()) {}
+    : EditorBase(owner),
+      extendedEffect(owner),
+      clock(&systemClock),
+      nextIdleTime(clock->now()),
+      lifetime(std::make_shared<EditorLifetime>()) {}
 
-GuiEditor::~GuiEditor() = default;
+GuiEditor::~GuiEditor() {
+  endLifetime();
+  // A loop may hold the frame past this editor: it must find no editor there.
+  if (frame) {
+    frame->forgetEditor();
+  }
+}
+
+void GuiEditor::endLifetime() {
+  lifetime->end();
+  openEdits.clear();
+}
+
+void GuiEditor::beginControlEdit(std::int32_t tag) {
+  const std::int32_t index = parameterIndexOfTag(tag);
+  if (index < 0 || extendedEffect == nullptr) {
+    return;
+  }
+  openEdits.push_back(index);
+  extendedEffect->beginEdit(index);
+}
+
+void GuiEditor::endControlEdit(std::int32_t tag) {
+  const std::int32_t index = parameterIndexOfTag(tag);
+  if (index < 0 || extendedEffect == nullptr) {
+    return;
+  }
+  const auto open = std::find(openEdits.begin(), openEdits.end(), index);
+  if (open != openEdits.end()) {
+    openEdits.erase(open);
+  }
+  extendedEffect->endEdit(index);
+}
+
+void GuiEditor::endOpenEdits() {
+  std::vector<std::int32_t> ending;
+  ending.swap(openEdits);
+  if (lifetime->isOver() || extendedEffect == nullptr) {
+    return;
+  }
+  for (std::int32_t index : ending) {
+    extendedEffect->endEdit(index);
+  }
+}
 
 std::int32_t GuiEditor::getEditorRect(EditorRect** out) {
   if (out != nullptr) {
@@ -50,7 +98,7 @@ std::int32_t GuiEditor::open(void* parent) {
   return 0;
 }
 
-void GuiEditor::close() {}
+void GuiEditor::close() { endOpenEdits(); }
 
 void GuiEditor::idle() {
   // The host may call its editor's idle from inside the idle request pumpIdle makes.
@@ -111,8 +159,13 @@ void GuiEditor::pumpIdle() {
   }
   nextIdleTime = now + kIdleInterval;
   if (effect != nullptr) {
+    // The host may close the effect in there, this editor with it.
+    const std::shared_ptr<const EditorLifetime> watch = lifetime;
     inHostIdle = true;
     effect->hostIdle();
+    if (watch->isOver()) {
+      return;
+    }
     inHostIdle = false;
   }
 }

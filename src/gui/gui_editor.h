@@ -1,12 +1,17 @@
 // The editor base with a window: ties the editor to its Frame and supplies pumpIdle, the idle
 // turn (editor, one pending paint, host) that controls call while they track the mouse, at a
 // limited rate. The derived editor creates the frame in open() after GuiEditor::open and
-// destroys it in close().
+// destroys it in close(). The host may close the editor or the whole effect inside that idle
+// turn: the loops that call it hold a NestedLoopGuard, and an edit a control began is ended
+// when the editor closes.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "gui/geometry.h"
+#include "gui/nested_loop_guard.h"
 #include "gui/retained.h"
 #include "host/editor_base.h"
 
@@ -52,6 +57,11 @@ class GuiEditor : public EditorBase {
   virtual void editorMessage(std::uintptr_t what);
   virtual void timerFired(std::uintptr_t id);
 
+  // The host's edit brackets around a control's change (Frame::begin/endParameterEdit). An
+  // edit still open when the editor closes is ended then, so the host never waits for it.
+  void beginControlEdit(std::int32_t tag);
+  void endControlEdit(std::int32_t tag);
+
   void sleep(std::uint32_t milliseconds);
   std::uint32_t getMilliseconds();
 
@@ -62,11 +72,18 @@ class GuiEditor : public EditorBase {
   void* getParentWindow() const { return parentWindow; }
   // Null restores the system clock; the idle rhythm starts again from the new clock's time.
   void setIdleClock(IdleClock* clock);
+  const std::shared_ptr<EditorLifetime>& getLifetime() const { return lifetime; }
 
   // The mode the host set last through setKnobStyle (nothing reads it).
   static std::int32_t knobStyle();
 
  protected:
+  // The derived editor's destructor calls this first: the editor goes with its effect, so
+  // nothing more is asked of the host and the loops running inside learn it.
+  void endLifetime();
+  // For close(): ends the edits the controls left open (unless the effect is going).
+  void endOpenEdits();
+
   Retained<Frame> frame;
 
  private:
@@ -74,6 +91,8 @@ class GuiEditor : public EditorBase {
   IdleClock* clock;
   std::uint32_t nextIdleTime;
   bool inHostIdle = false;
+  std::shared_ptr<EditorLifetime> lifetime;
+  std::vector<std::int32_t> openEdits;
 };
 
 }  // namespace vintrove

@@ -14,25 +14,11 @@ namespace vintrove {
 namespace {
 
 constexpr int kWidePathCapacity = 2048;
-// No user interface, any match, give up the search after 500 ms (the high word).
-constexpr DWORD kResolveFlags = 0x01F40003;
+// No user interface, any match; the high word is the search's time limit in milliseconds.
+constexpr DWORD kResolveFlags = 0x0003;
+constexpr std::uint32_t kLongestSearchMs = 0xFFFF;
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when the text from the last '.' on is ".lnk" in any case.
-bool endsInShortcutExtension(const char* path) {
-  const char* dot = std::strrchr(path, '.');
-  if (dot == nullptr) {
-    return false;
-  }
-  const char extension[] = ".lnk";
-  for (std::size_t i = 0; i < sizeof extension; ++i) {
-    if (lowerAscii(dot[i]) != extension[i]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The target's long path (no 8.3 short names) as UTF-8; false when there is none or it does not
 // fit the caller's buffer (GetPath cuts silently, so a target that fills the wide buffer counts
@@ -53,8 +39,22 @@ bool targetPath(IShellLinkW& link, std::vector<char>& target, std::int32_t capac
 
 }  // namespace
 
-bool resolveShortcut(char* path, std::int32_t capacity) {
-  if (path == nullptr || capacity <= 0 || !endsInShortcutExtension(path)) {
+bool isShortcutName(const char* path) {
+  const char* dot = path != nullptr ? std::strrchr(path, '.') : nullptr;
+  if (dot == nullptr) {
+    return false;
+  }
+  const char extension[] = ".lnk";
+  for (std::size_t i = 0; i < sizeof extension; ++i) {
+    if (lowerAscii(dot[i]) != extension[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool resolveShortcut(char* path, std::int32_t capacity, std::uint32_t timeoutMs) {
+  if (path == nullptr || capacity <= 0 || timeoutMs == 0 || !isShortcutName(path)) {
     return false;
   }
   try {
@@ -71,7 +71,9 @@ bool resolveShortcut(char* path, std::int32_t capacity) {
     if (!platform::utf8ToWide(path, widePath, kWidePathCapacity)) {
       return false;
     }
-    if (FAILED(file->Load(widePath, STGM_READ)) || FAILED(link->Resolve(nullptr, kResolveFlags))) {
+    const DWORD searchMs = timeoutMs < kLongestSearchMs ? timeoutMs : kLongestSearchMs;
+    if (FAILED(file->Load(widePath, STGM_READ)) ||
+        FAILED(link->Resolve(nullptr, kResolveFlags | (searchMs << 16)))) {
       return false;
     }
     // The dropped path stays whole until a complete target is in hand.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "record_check.h"
 #include "recording_host.h"
 
 namespace vintrove::testhost {
@@ -34,10 +35,19 @@ float StereoBuffer::peak() const {
   return highest;
 }
 
-EffectSession::EffectSession(const PluginLibrary& library)
-    : record_(library.createEffect(&RecordingHost::callback)) {}
+EffectSession::EffectSession(const PluginLibrary& library) {
+  EffectRecord* made = library.createEffect(&RecordingHost::callback);
+  refusal_ = recordProblems(made);
+  if (refusal_.empty()) record_ = made;
+}
 
-EffectSession::~EffectSession() { close(); }
+EffectSession::~EffectSession() {
+  // A plug-in that throws from its close is let go all the same.
+  try {
+    close();
+  } catch (...) {
+  }
+}
 
 HostInt EffectSession::dispatch(std::int32_t opcode, std::int32_t index, HostInt value, void* ptr,
                                 float opt) {
@@ -160,8 +170,14 @@ void EffectSession::idleEditor() {
 void EffectSession::close() {
   if (record_ == nullptr) return;
   closeEditor();
+  closeLeavingTheEditor();
+}
+
+void EffectSession::closeLeavingTheEditor() {
+  if (record_ == nullptr) return;
   EffectRecord* closing = record_;
   record_ = nullptr;
+  editorOpen_ = false;
   closing->dispatcher(closing, 1, 0, 0, nullptr, 0.0f);
 }
 

@@ -1,7 +1,9 @@
 // One effect driven through its record as a music host drives it: the dispatcher for open,
 // sample rate, block size, resume/suspend, MIDI events and the editor, the parameter entries and
-// processReplacing. The session closes the effect (opcode 1) exactly once, in close() or its
-// destructor; after that every call does nothing and answers 0.
+// processReplacing. The record main hands out is checked first (record_check.h): a broken one
+// is refused, never called through, and the session is not valid(). The session closes the
+// effect (opcode 1) exactly once, in close() or its destructor; after that every call does
+// nothing and answers 0.
 //
 // Typical use:
 //   PluginLibrary library("vintrove.dll");
@@ -113,6 +115,9 @@ class EffectSession {
   EffectSession& operator=(const EffectSession&) = delete;
 
   bool valid() const { return record_ != nullptr; }
+  // Why the record was refused (main answered null, a wrong magic, missing entry points);
+  // empty for a valid session.
+  const std::string& refusal() const { return refusal_; }
   EffectRecord* record() const { return record_; }
   // The raw dispatcher; 0 once closed.
   HostInt dispatch(std::int32_t opcode, std::int32_t index = 0, HostInt value = 0, void* ptr = nullptr,
@@ -161,9 +166,13 @@ class EffectSession {
 
   // Closes the editor if open, then sends opcode 1; the record is gone afterwards.
   void close();
+  // Opcode 1 alone, with the editor still open, as some hosts close (also from another thread
+  // than the editor's); the record is gone afterwards.
+  void closeLeavingTheEditor();
 
  private:
   EffectRecord* record_ = nullptr;
+  std::string refusal_;
   float sampleRate_ = 44100.0f;
   std::int32_t blockSize_ = 1024;
   bool editorOpen_ = false;

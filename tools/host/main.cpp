@@ -2,7 +2,8 @@
 // and drives it.
 //
 //   vintrove-host [--info] DLL
-//       prints what the host sees of the effect and closes it.
+//       prints what the host sees of the effect and closes it; ends with a summary line, exit
+//       code 1 when the record is refused or a step failed.
 //   vintrove-host --play FILE [--seconds S] [--rate HZ] [--block N] [--settle MS]
 //                 [--wav OUT.wav] [--png OUT.png] DLL
 //       opens the editor, loads FILE through the editor's open button and its file dialog,
@@ -35,9 +36,11 @@
 #include "dialog_answerer.h"
 #include "editor_window.h"
 #include "effect_session.h"
+#include "guarded_run.h"
 #include "gui_census.h"
 #include "mpeg_sniff.h"
 #include "plugin_library.h"
+#include "record_check.h"
 #include "record_report.h"
 #include "recording_host.h"
 #include "validator.h"
@@ -133,26 +136,45 @@ void printRequests(std::FILE* out, const RecordingHost& host) {
   }
 }
 
+// What a host sees of the effect, then it is closed. Each step runs guarded, so a broken
+// plug-in (no record, a wrong one, a dispatcher that crashes or throws) ends as named FAIL
+// lines and the summary rather than as a crash.
 int runInfo(const std::string& dllPath) {
+  ValidationReport report("info");
+  GuardedRunner runner(report);
   PluginLibrary library(dllPath);
   if (!library.loaded()) {
-    std::fprintf(stderr, "vintrove-host: %s\n", library.error().c_str());
-    return 1;
+    report.line(false, "library", library.error());
+    return report.finish();
   }
   RecordingHost host;
-  EffectRecord* record = library.createEffect(&RecordingHost::callback);
-  if (record == nullptr) {
-    std::fprintf(stderr, "vintrove-host: main returned null\n");
-    return 1;
-  }
   std::printf("loaded: %s\n", dllPath.c_str());
-  printRecord(stdout, *record);
-  printNames(stdout, *record);
-  printParameters(stdout, *record);
-  const HostInt closed = record->dispatcher(record, 1, 0, 0, nullptr, 0.0f);
-  std::printf("close answered: %lld\n", static_cast<long long>(closed));
+  EffectRecord* record = nullptr;
+  std::string problems;
+  const bool made = runner.run("effect record", [&] {
+    record = library.createEffect(&RecordingHost::callback);
+    problems = recordProblems(record);
+    if (record != nullptr) printRecord(stdout, *record);
+  });
+  if (made) {
+    report.line(problems.empty(), "effect record",
+                problems.empty() ? "magic, entry points and counts as a host needs them"
+                                 : problems + "; nothing is called through it");
+  }
+  if (made && problems.empty()) {
+    runner.run("names and parameters", [&] {
+      printNames(stdout, *record);
+      printParameters(stdout, *record);
+      report.line(true, "names and parameters", "read through the dispatcher and getParameter");
+    });
+    runner.run("close", [&] {
+      const HostInt closed = record->dispatcher(record, 1, 0, 0, nullptr, 0.0f);
+      std::printf("close answered: %lld\n", static_cast<long long>(closed));
+      report.line(true, "close", "opcode 1 answered " + std::to_string(closed));
+    });
+  }
   printRequests(stdout, host);
-  return 0;
+  return report.finish();
 }
 
 // The effect set up as a host does before playing: open, rate, block size, processing on.

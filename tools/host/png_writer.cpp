@@ -1,6 +1,7 @@
 #include "png_writer.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -65,14 +66,28 @@ std::uint32_t adler32(const std::uint8_t* data, std::size_t size, std::uint32_t 
   return (b << 16) | a;
 }
 
+bool pngDataSizes(std::int32_t width, std::int32_t height, std::uint64_t& rowsBytes, std::uint64_t& idatBytes) {
+  rowsBytes = idatBytes = 0;
+  if (width <= 0 || height <= 0) return false;
+  // Both factors are below 2^31, so neither product can wrap 64 bits.
+  const std::uint64_t pixelsBytes = static_cast<std::uint64_t>(width) * 3 * static_cast<std::uint64_t>(height);
+  rowsBytes = pixelsBytes + static_cast<std::uint64_t>(height);
+  const std::uint64_t blocks = (rowsBytes + kStoredBlockMax - 1) / kStoredBlockMax;
+  idatBytes = 2 + rowsBytes + 5 * blocks + 4;
+  // The whole file is a few bytes more than the IDAT, so it fits wherever that does.
+  return idatBytes <= kLargestChunk && idatBytes + 64 <= static_cast<std::uint64_t>(SIZE_MAX);
+}
+
 std::vector<std::uint8_t> encodePng(const RgbImage& image) {
-  if (image.width <= 0 || image.height <= 0) return {};
+  std::uint64_t rowsBytes = 0;
+  std::uint64_t idatBytes = 0;
+  if (!pngDataSizes(image.width, image.height, rowsBytes, idatBytes)) return {};
   const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
-  if (image.rgb.size() != rowBytes * static_cast<std::size_t>(image.height)) return {};
+  if (static_cast<std::uint64_t>(image.rgb.size()) != rowsBytes - static_cast<std::uint64_t>(image.height)) return {};
 
   // The filtered rows: a filter byte of 0 (none) before each row.
   std::vector<std::uint8_t> raw;
-  raw.reserve((rowBytes + 1) * static_cast<std::size_t>(image.height));
+  raw.reserve(static_cast<std::size_t>(rowsBytes));
   for (std::int32_t y = 0; y < image.height; ++y) {
     raw.push_back(0);
     const std::uint8_t* row = image.rgb.data() + rowBytes * static_cast<std::size_t>(y);

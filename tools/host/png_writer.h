@@ -37,9 +37,16 @@ std::uint32_t adler32(const std::uint8_t* data, std::size_t size, std::uint32_t 
 
 // Largest payload of one stored deflate block.
 constexpr std::size_t kStoredBlockMax = 65535;
+// Largest chunk length the format allows (2^31 - 1).
+constexpr std::uint64_t kLargestChunk = 0x7FFFFFFF;
 
-// The whole PNG file. An image with no pixels, or whose buffer does not hold
-// width x height x 3 bytes, gives an empty vector.
+// The sizes of an image's filtered rows (a filter byte before each row) and of its IDAT chunk
+// (the zlib stream of stored blocks), worked out in 64 bits; false when a size does not fit
+// this process's memory or the IDAT would pass the format's chunk limit.
+bool pngDataSizes(std::int32_t width, std::int32_t height, std::uint64_t& rowsBytes, std::uint64_t& idatBytes);
+
+// The whole PNG file. An image with no pixels, whose buffer does not hold width x height x 3
+// bytes, or too large for one IDAT chunk, gives an empty vector.
 std::vector<std::uint8_t> encodePng(const RgbImage& image);
 // Writes encodePng's bytes to a file; false when there is nothing to write or the write fails.
 bool writePng(const std::string& path, const RgbImage& image);

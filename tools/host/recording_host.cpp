@@ -29,7 +29,16 @@ HostInt VINTROVE_HOST_CALL RecordingHost::callback(EffectRecord* effect, std::in
                                                    std::int32_t index, HostInt value, void* ptr,
                                                    float opt) {
   const HostRequest request{effect, opcode, index, value, ptr, opt};
-  if (RecordingHost* host = currentHost.load()) host->record(request);
+  RecordingHost* host = currentHost.load();
+  if (host != nullptr) host->record(request);
+  if (host != nullptr && opcode == 3) {
+    std::function<void()> action;
+    {
+      std::lock_guard<std::mutex> guard(host->lock_);
+      action.swap(host->idleAction_);
+    }
+    if (action) action();
+  }
   return answer(request);
 }
 
@@ -51,6 +60,11 @@ void RecordingHost::record(const HostRequest& request) {
   if (kept_.size() < kKeptRequests) kept_.push_back(request);
   ++total_;
   ++perOpcode_[counterIndex(request.opcode)];
+}
+
+void RecordingHost::atNextIdle(std::function<void()> action) {
+  std::lock_guard<std::mutex> guard(lock_);
+  idleAction_ = std::move(action);
 }
 
 std::vector<HostRequest> RecordingHost::requests() const {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -53,6 +54,10 @@ class RecordingHost {
   // Requests seen with this opcode (opcodes outside 0..kCountedOpcodes-1 share one counter).
   std::uint64_t countOf(std::int32_t opcode) const;
 
+  // Runs action once, inside the plug-in's next idle request (opcode 3), on the thread that
+  // asked: hosts do their own work there, closing editors and effects among it.
+  void atNextIdle(std::function<void()> action);
+
  private:
   void record(const HostRequest& request);
 
@@ -60,6 +65,7 @@ class RecordingHost {
   std::vector<HostRequest> kept_;
   std::uint64_t total_ = 0;
   std::array<std::uint64_t, kCountedOpcodes + 1> perOpcode_{};
+  std::function<void()> idleAction_;
 };
 
 const char* hostRequestName(std::int32_t opcode);

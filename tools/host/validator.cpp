@@ -18,6 +18,7 @@
 #include "dialog_answerer.h"
 #include "editor_window.h"
 #include "effect_session.h"
+#include "guarded_run.h"
 #include "gui_census.h"
 #include "plugin_library.h"
 #include "recording_host.h"
@@ -33,26 +34,7 @@ constexpr float kUnwritten = std::numeric_limits<float>::quiet_NaN();
 const float kRates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000, 176400, 192000};
 const std::int32_t kBlocks[] = {1, 7, 16, 64, 100, 512, 1000, 4096, 8192};
 
-class Report {
- public:
-  void line(bool ok, const std::string& name, const std::string& detail) {
-    std::printf("%s %s: %s\n", ok ? "PASS" : "FAIL", name.c_str(), detail.c_str());
-    std::fflush(stdout);
-    (ok ? passed_ : failed_)++;
-  }
-  void note(const std::string& name, const std::string& detail) {
-    std::printf("INFO %s: %s\n", name.c_str(), detail.c_str());
-    std::fflush(stdout);
-  }
-  int finish() const {
-    std::printf("validate: %d passed, %d failed\n", passed_, failed_);
-    return failed_ == 0 && passed_ > 0 ? 0 : 1;
-  }
-
- private:
-  int passed_ = 0;
-  int failed_ = 0;
-};
+using Report = ValidationReport;
 
 std::string format(const char* pattern, double a = 0, double b = 0, double c = 0, double d = 0) {
   char text[256];
@@ -1013,11 +995,25 @@ void editsReachTheHost(Report& report, EffectSession& effect, EditorWindow& wind
   report.line(problems.empty(), "edits in the editor reach the host",
               problems.empty() ? std::string("two clicks on the loop toggle: begin edit, the new value, end edit for parameter 1 each time") : problems);
 }
+// The effect the tests share, made by main; its record is checked before anything is called
+// through it. Null when it may not be used.
+std::unique_ptr<EffectSession> checkedEffect(Report& report, GuardedRunner& runner, const PluginLibrary& library) {
+  std::unique_ptr<EffectSession> effect;
+  if (!runner.run("effect record", [&] { effect = std::make_unique<EffectSession>(library); })) return nullptr;
+  const bool usable = effect->valid();
+  report.line(usable, "effect record",
+              usable ? "magic, entry points and counts as a host needs them"
+                     : effect->refusal() + "; nothing is called through it");
+  if (!usable) effect.reset();
+  return effect;
+}
 
 }  // namespace
 
 int runValidation(const ValidationOptions& options) {
-  Report report;
+  Report report("validate");
+  // Each test runs guarded: whatever the plug-in does inside one ends as that test's FAIL line.
+  GuardedRunner runner(report);
   ValidationMedia media(std::max(2.0, options.seconds * 6.0 + 2.0));
   PluginLibrary library(options.dll);
   if (!library.loaded() || !media.ready()) {
@@ -1026,45 +1022,68 @@ int runValidation(const ValidationOptions& options) {
   }
   std::printf("validating %s, %.1f s per run\n", options.dll.c_str(), options.seconds);
   RecordingHost host;
-  instancesColdAndWarm(report, options.dll);
+  std::unique_ptr<EffectSession> effect = checkedEffect(report, runner, library);
+  if (!effect) return report.finish();
+  runner.run("instances", [&] { instancesColdAndWarm(report, options.dll); });
 
-  EffectSession effect(library);
-  startSession(effect, 44100.0f, 512);
-  namesAndParameters(report, effect);
-  auto window = std::make_unique<EditorWindow>(effect);
-  const bool opened = window->isOpen();
-  const bool loaded = opened && loadThroughDialog(*window, media.longTone()) &&
-                      window->idleUntil([&] { return playing(effect); }, 2000);
-  window->idleFor(300);  // the long tone is decoded well before the end of a run
-  report.line(loaded, "loading through the editor's dialog",
-              opened ? (loaded ? "the long tone plays" : "the long tone did not start") : "the editor did not open");
+  std::unique_ptr<EditorWindow> window;
+  bool loaded = false;
+  runner.run("names and parameter texts", [&] {
+    startSession(*effect, 44100.0f, 512);
+    namesAndParameters(report, *effect);
+  });
+  runner.run("loading through the editor's dialog", [&] {
+    window = std::make_unique<EditorWindow>(*effect);
+    const bool opened = window->isOpen();
+    loaded = opened && loadThroughDialog(*window, media.longTone()) &&
+             window->idleUntil([&] { return playing(*effect); }, 2000);
+    window->idleFor(300);  // the long tone is decoded well before the end of a run
+    report.line(loaded, "loading through the editor's dialog",
+                opened ? (loaded ? "the long tone plays" : "the long tone did not start") : "the editor did not open");
+  });
   if (loaded) {
     // The checks against the file's samples and peak follow the nearest-lower-sample rule;
     // rates and blocks, the audio path's counts and block times run with Smooth on too.
-    effect.setParameter(4, 0.0f);
-    parameterRoundTrips(report, effect);
-    effect.setParameter(1, 0.0f);
-    effect.setParameter(3, 0.5f);
-    editsReachTheHost(report, effect, *window, host);
-    hostValuesAreValues(report, effect, *window, media);
-    ratesAndBlocks(report, effect, *window, media, options.seconds, false);
-    ratesAndBlocks(report, effect, *window, media, options.seconds, true);
-    renderingAsHostsDo(report, library, effect, *window, media);
-    automationAndEditor(report, effect, window, media, options.seconds);
-    effect.setParameter(3, 0.5f);
-    stateWhilePlaying(report, effect, *window, media);
-    editorOpenedAndClosedWhilePlaying(report, effect, window, media);
-    loadsWhileRendering(report, effect, *window, media);
-    badHostInput(report, effect, media);
-    blockTimes(report, effect, *window, media);
+    effect->setParameter(4, 0.0f);
+    runner.run("parameter round trips", [&] {
+      parameterRoundTrips(report, *effect);
+      effect->setParameter(1, 0.0f);
+      effect->setParameter(3, 0.5f);
+    });
+    runner.run("edits in the editor reach the host", [&] { editsReachTheHost(report, *effect, *window, host); });
+    runner.run("host values are values", [&] { hostValuesAreValues(report, *effect, *window, media); });
+    for (const bool smooth : {false, true}) {
+      runner.run(smooth ? "rates 8000-192000 Hz and blocks 1-8192 with Smooth on"
+                        : "rates 8000-192000 Hz and blocks 1-8192 with Smooth off",
+                 [&] { ratesAndBlocks(report, *effect, *window, media, options.seconds, smooth); });
+    }
+    runner.run("processReplacing before resume, a rate change while playing, blocks of any size",
+               [&] { renderingAsHostsDo(report, library, *effect, *window, media); });
+    runner.run("automation, MIDI and the editor while rendering",
+               [&] { automationAndEditor(report, *effect, window, media, options.seconds); });
+    runner.run("state records while playing and records that are none", [&] {
+      effect->setParameter(3, 0.5f);
+      stateWhilePlaying(report, *effect, *window, media);
+    });
+    runner.run("the editor opened and closed 100 times while playing",
+               [&] { editorOpenedAndClosedWhilePlaying(report, *effect, window, media); });
+    runner.run("good, bad, empty and truncated files while rendering",
+               [&] { loadsWhileRendering(report, *effect, *window, media); });
+    runner.run("bad host input", [&] { badHostInput(report, *effect, media); });
+    runner.run("processReplacing time per block", [&] { blockTimes(report, *effect, *window, media); });
   }
-  window.reset();
-  effect.close();
-  closeDuringLoad(report, library, media);
-  closingWhileTheDialogIsUp(report, options.dll);
-  unloadingWhileDecoding(report, options.dll, media);
-  allocationsOnTheAudioPath(report, options.countingDll.empty() ? options.dll : options.countingDll, media,
-                            options.seconds);
+  runner.run("closing the effect", [&] {
+    window.reset();
+    effect->close();
+  });
+  runner.run("closing the effect during a load", [&] { closeDuringLoad(report, library, media); });
+  runner.run("closing the effect while its file dialog is up", [&] { closingWhileTheDialogIsUp(report, options.dll); });
+  runner.run("unloading the library while a file decodes",
+             [&] { unloadingWhileDecoding(report, options.dll, media); });
+  runner.run("no allocation, lock, wait, window or file call on the audio path", [&] {
+    allocationsOnTheAudioPath(report, options.countingDll.empty() ? options.dll : options.countingDll, media,
+                              options.seconds);
+  });
   return report.finish();
 }
 

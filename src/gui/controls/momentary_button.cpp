@@ -4,6 +4,7 @@
 #include "gui/control_listener.h"
 #include "gui/draw_context.h"
 #include "gui/frame.h"
+#include "gui/nested_loop_guard.h"
 
 namespace vintrove {
 
@@ -36,6 +37,8 @@ void MomentaryButton::mouseDown(DrawContext& context, Point where) {
   }
   const float entry = value;
   if (context.getButtonState() == kLeftButton) {
+    // Each pass lets the host run, which may close the editor or the whole effect.
+    const NestedLoopGuard guard(ownerFrame);
     if (ownerFrame != nullptr) {
       ownerFrame->beginParameterEdit(tag);
     }
@@ -51,6 +54,9 @@ void MomentaryButton::mouseDown(DrawContext& context, Point where) {
       }
       context.getMousePosition(where);
       pumpIdle();
+      if (guard.editorClosed()) {
+        return;  // the close ended the edit; the listener and the frame's editor are gone
+      }
     } while (context.getButtonState() == kLeftButton);
     if (ownerFrame != nullptr) {
       ownerFrame->endParameterEdit(tag);

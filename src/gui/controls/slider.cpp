@@ -8,6 +8,7 @@
 #include "gui/control_listener.h"
 #include "gui/draw_context.h"
 #include "gui/frame.h"
+#include "gui/nested_loop_guard.h"
 
 namespace vintrove {
 
@@ -165,6 +166,8 @@ void Slider::mouseDown(DrawContext& context, Point where) {
 
   float fineBase = value;
   std::int32_t lastState = state;
+  // Each pass lets the host run, which may close the editor or the whole effect.
+  const NestedLoopGuard guard(ownerFrame);
   if (ownerFrame != nullptr) {
     ownerFrame->beginParameterEdit(tag);
     ownerFrame->setFocus(this);
@@ -193,6 +196,9 @@ void Slider::mouseDown(DrawContext& context, Point where) {
     notify(&context);
     context.getMousePosition(where);
     pumpIdle();
+    if (guard.editorClosed()) {
+      return;  // the close ended the edit; the listener and the frame's editor are gone
+    }
   }
 
   if (ownerFrame != nullptr) {

@@ -9,14 +9,15 @@
 #include "gui/draw_context.h"
 #include "gui/frame.h"
 #include "host/module_handle.h"
+#include "platform/wide_text.h"
 
 namespace vintrove {
 
 namespace {
 
 constexpr std::int32_t kMinimumDoubleClickInterval = 250;
-// The read of the edit window's text, terminator included.
-constexpr int kTypedTextSize = 255;
+// UTF-16 text of the edit window as UTF-8 can take up to three bytes a character.
+constexpr std::size_t kTypedUtf8Size = 3 * static_cast<std::size_t>(kShownTextSize);
 
 // Every edit window is of the system's one class, so one previous procedure serves them all.
 WNDPROC previousEditProcedure = nullptr;
@@ -32,6 +33,20 @@ class ViewHold {
  private:
   View& view;
 };
+
+// Cuts UTF-8 text to at most kMaxEntryText bytes without splitting a character.
+void cutToEntryLimit(char* text) {
+  std::size_t length = std::strlen(text);
+  if (length <= static_cast<std::size_t>(kMaxEntryText)) {
+    return;
+  }
+  length = static_cast<std::size_t>(kMaxEntryText);
+  // Continuation bytes (10xxxxxx) belong to the character before them.
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+    --length;
+  }
+  text[length] = '\0';
+}
 
 DWORD alignmentStyle(std::int32_t alignment) {
   switch (alignment) {
@@ -115,7 +130,12 @@ void TextEntry::focusGained(DrawContext* context) {
   }
   HWND window = nullptr;
   if (parent != nullptr) {
-    window = CreateWindowExA(0, "EDIT", text,
+    // The text is UTF-8: the edit field is a wide one, given and giving back UTF-16.
+    wchar_t wide[kShownTextSize];
+    if (!platform::utf8ToWide(text, wide, kShownTextSize)) {
+      wide[0] = L'\0';
+    }
+    window = CreateWindowExW(0, L"EDIT", wide,
                              WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | alignmentStyle(alignment),
                              place.left, place.top, place.right - place.left + 1,
                              place.bottom - place.top + 1, parent, nullptr,
@@ -143,12 +163,14 @@ void TextEntry::focusGained(DrawContext* context) {
   editFont.reset(CreateFontIndirectA(&description));
   editBackground.reset();
 
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(editFont.get()), TRUE);
-  SendMessageA(window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
-  SendMessageA(window, EM_SETSEL, 0, -1);
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(editFont.get()), TRUE);
+  SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+  SendMessageW(window, EM_LIMITTEXT, static_cast<WPARAM>(kMaxEntryText), 0);
+  SendMessageW(window, EM_SETSEL, 0, -1);
   SetFocus(window);
-  const auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+  // Subclassed through the wide call, so the window stays a wide one.
+  const auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
       window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextEntry::editProcedure)));
   if (previous != nullptr && previous != &TextEntry::editProcedure) {
     previousEditProcedure = previous;
@@ -172,9 +194,14 @@ void TextEntry::focusLost(DrawContext* context) {
 
   char kept[kShownTextSize];
   std::memcpy(kept, text, sizeof kept);
-  char typed[kTypedTextSize] = {};
-  GetWindowTextA(closing.get(), typed, kTypedTextSize);
-  typed[kTypedTextSize - 1] = '\0';
+  wchar_t typedWide[kShownTextSize] = {};
+  GetWindowTextW(closing.get(), typedWide, kShownTextSize);
+  typedWide[kShownTextSize - 1] = L'\0';
+  char typed[kTypedUtf8Size];
+  if (!platform::wideToUtf8(typedWide, typed, sizeof typed)) {
+    std::memcpy(typed, kept, sizeof kept);  // no text (a lone surrogate): the old one stays
+  }
+  cutToEntryLimit(typed);
   storeText(typed);
 
   closing.reset();
@@ -236,7 +263,7 @@ void TextEntry::setTextFormatter(TextFormatter callback) { textFormatter = callb
 LRESULT CALLBACK TextEntry::editProcedure(HWND window, UINT message, WPARAM wParam,
                                           LPARAM lParam) {
   try {
-    auto* entry = reinterpret_cast<TextEntry*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* entry = reinterpret_cast<TextEntry*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (entry != nullptr && entry->editWindow.get() == window) {
       if (message == WM_DESTROY) {
         // Destroyed with the frame's window: the text can still be read, not destroyed again.
@@ -251,9 +278,9 @@ LRESULT CALLBACK TextEntry::editProcedure(HWND window, UINT message, WPARAM wPar
       return 0;
     }
     if (previousEditProcedure == nullptr) {
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
     }
-    return CallWindowProcA(previousEditProcedure, window, message, wParam, lParam);
+    return CallWindowProcW(previousEditProcedure, window, message, wParam, lParam);
   } catch (...) {
     return 0;
   }

@@ -6,6 +6,7 @@
 #include "gui/control_listener.h"
 #include "gui/draw_context.h"
 #include "gui/frame.h"
+#include "gui/nested_loop_guard.h"
 
 namespace vintrove {
 
@@ -37,7 +38,14 @@ void ToggleButton::mouseDown(DrawContext& context, Point) {
   // Only a whole 1 counts as on: anything between 0 and 1 turns on. std::trunc keeps values
   // out of int's range (or NaN) defined.
   value = std::trunc(value) != 0.0f ? 0.0f : 1.0f;
-  pumpIdle();
+  {
+    // The host may close the editor or the whole effect in its idle.
+    const NestedLoopGuard guard(ownerFrame);
+    pumpIdle();
+    if (guard.editorClosed()) {
+      return;
+    }
+  }
   // The host hears the click as one edit of the parameter the toggle drives.
   Frame* frame = ownerFrame;
   if (frame != nullptr) {

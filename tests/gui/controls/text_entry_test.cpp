@@ -127,7 +127,30 @@ TEST_F(TextEntries, TheListenerHearsOnlyAChangedTextAndTypedTextsAreCut) {
   click(kOnEntry);
   SetWindowTextA(entry->getEditWindow(), std::string(300, 'x').c_str());
   type("\r");
-  EXPECT_EQ(textOf(*entry), std::string(254, 'x'));
+  EXPECT_EQ(textOf(*entry), std::string(kMaxEntryText, 'x'));
+}
+
+// The entry's text is UTF-8: the edit field shows it as the characters it spells, what is typed
+// comes back as UTF-8, and a text cut to the limit is cut between characters.
+TEST_F(TextEntries, TextOutsideTheCodePageGoesInAndComesBackWhole) {
+  auto* entry = addEntry("caf\xc3\xa9 \xe2\x99\xaa");
+  click(kOnEntry);
+  ASSERT_TRUE(entry->isEditing());
+  wchar_t shown[32] = L"";
+  GetWindowTextW(entry->getEditWindow(), shown, 32);
+  EXPECT_STREQ(shown, L"caf\u00e9 \u266a");
+  SetWindowTextW(entry->getEditWindow(), L"\u041f\u0435\u0441\u043d\u044f \u97f3");
+  type("\r");
+  EXPECT_EQ(textOf(*entry), "\xd0\x9f\xd0\xb5\xd1\x81\xd0\xbd\xd1\x8f \xe9\x9f\xb3");
+  // 200 characters of two bytes each: 127 of them fit the 255 bytes.
+  click(kOnEntry);
+  SetWindowTextW(entry->getEditWindow(), std::wstring(200, L'\u00e9').c_str());
+  type("\r");
+  std::string cut;
+  for (int i = 0; i < 127; ++i) {
+    cut += "\xc3\xa9";
+  }
+  EXPECT_EQ(textOf(*entry), cut);
 }
 
 TEST_F(TextEntries, AnOwnerViewGetsTheMessageAndShiftsTheListenersContext) {

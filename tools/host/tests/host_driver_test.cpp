@@ -192,6 +192,28 @@ TEST(PngWriter, RefusesImagesWithoutPixelsOrWithTheWrongBufferSize) {
   EXPECT_TRUE(encodePng(wrong).empty());
 }
 
+// Sizes that wrap 32 bits: 65536 x 21846 x 3 is 131,072 modulo 2^32, which a buffer of that
+// size would match; and images whose data passes the format's 2^31 - 1 chunk limit.
+TEST(PngWriter, SizesAreWorkedOutWithoutWrappingAndHeldToTheChunkLimit) {
+  RgbImage lying;
+  lying.width = 65536;
+  lying.height = 21846;
+  lying.rgb.resize(131072);
+  EXPECT_TRUE(encodePng(lying).empty());
+  std::uint64_t rows = 0, idat = 0;
+  EXPECT_FALSE(pngDataSizes(65536, 21846, rows, idat));
+  EXPECT_EQ(rows, 65536ULL * 3 * 21846 + 21846);
+  // 2^31 - 1 bytes of IDAT hold a 32768 x 21843 image, and not one more row.
+  EXPECT_TRUE(pngDataSizes(32768, 21843, rows, idat));
+  EXPECT_EQ(idat, 2 + rows + 5 * ((rows + kStoredBlockMax - 1) / kStoredBlockMax) + 4);
+  EXPECT_FALSE(pngDataSizes(32768, 21844, rows, idat));
+  EXPECT_FALSE(pngDataSizes(0x7FFFFFFF, 0x7FFFFFFF, rows, idat));
+  EXPECT_FALSE(pngDataSizes(-1, 10, rows, idat));
+  // What fits is encoded exactly as before.
+  EXPECT_TRUE(pngDataSizes(256, 84, rows, idat));
+  EXPECT_EQ(rows, 256u * 3 * 84 + 84);
+}
+
 TEST(PngWriter, WritesTheEncodedBytesToTheFile) {
   const std::string path = tempPath("host_driver_test.png");
   const RgbImage image = patternImage(17, 9);

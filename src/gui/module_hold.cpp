@@ -1,4 +1,4 @@
-#include "editor/module_hold.h"
+#include "gui/module_hold.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-// One reference of this library, taken while the open-file dialog is up: the host may close
-// the effect and unload the library from inside the dialog's message loop, and the dialog's
-// return path is still code of this library.
+// One reference of this library, taken while a loop of ours lets the host run (the open-file
+// dialog, a control tracking the mouse): the host may close the effect and unload the library
+// from inside that loop, and the loop's return path is still code of this library.
 #pragma once
 
 namespace vintrove {
@@ -13,7 +13,7 @@ class ModuleHold {
   // Gives the reference back, unless keepLoaded() was called.
   ~ModuleHold();
 
-  // The effect went while the dialog was up: the code that returns from here on runs after
+  // The effect went while the loop ran: the code that returns from here on runs after
   // the host let go of the library, and nothing of ours runs after that return to give the
   // reference back, so the library stays loaded for the rest of the process.
   void keepLoaded() { kept = true; }

@@ -1,0 +1,54 @@
+// The validator's runner: its report (one line per test, a summary) and the guard that turns
+// whatever a plug-in does inside a test (an access violation, a C++ exception that leaves it,
+// a call of std::terminate or abort) into that test's FAIL line. A validator exists to judge
+// broken plug-ins, so the run always goes on and always ends with its summary line; a crash
+// on a thread the guard cannot bring back (another thread of the test) still prints the
+// test's FAIL line and the summary before the process ends with exit code 1.
+//
+//   ValidationReport report("validate");
+//   GuardedRunner runner(report);
+//   runner.run("some check", [&] { ...; report.line(ok, "some check", detail); });
+//   return report.finish();
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace vintrove::testhost {
+
+class ValidationReport {
+ public:
+  // summaryName starts the summary line: "<summaryName>: N passed, M failed".
+  explicit ValidationReport(std::string summaryName) : summaryName_(std::move(summaryName)) {}
+
+  void line(bool ok, const std::string& name, const std::string& detail);
+  void note(const std::string& name, const std::string& detail);
+  // Prints the summary; answers the exit code: 0 when at least one test ran and none failed.
+  int finish() const;
+  // The FAIL line and the summary written straight to the output, for a process about to end.
+  void finishFatally(const std::string& name, const std::string& detail);
+
+  int passed() const { return passed_.load(); }
+  int failed() const { return failed_.load(); }
+
+ private:
+  std::string summaryName_;
+  std::atomic<int> passed_{0};
+  std::atomic<int> failed_{0};
+};
+
+class GuardedRunner {
+ public:
+  // One runner at a time, on the thread that runs the tests.
+  explicit GuardedRunner(ValidationReport& report);
+  ~GuardedRunner();
+  GuardedRunner(const GuardedRunner&) = delete;
+  GuardedRunner& operator=(const GuardedRunner&) = delete;
+
+  // Runs the test. When the plug-in ends it early, prints "FAIL name: the plug-in ..." and
+  // answers false; the test's own objects are then abandoned as they were, not destroyed.
+  bool run(const std::string& name, const std::function<void()>& test);
+};
+
+}  // namespace vintrove::testhost

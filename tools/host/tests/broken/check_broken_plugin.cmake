@@ -1,0 +1,20 @@
+# Runs our host (--validate or --info) on a broken plug-in under Wine: the run must end with its
+# summary line and exit code 1, with every expected FAIL named, whatever the plug-in does.
+execute_process(COMMAND ${RUNNER} ${HOST} ${MODE} ${DLL} ${EXTRA}
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc TIMEOUT 240)
+string(REPLACE "\r" "" out "${out}")
+message("${out}")
+if(NOT rc EQUAL 1)
+  message(SEND_ERROR "${MODE} on ${DLL} exited with ${rc}, not 1: ${err}")
+endif()
+string(REGEX REPLACE "\n+$" "" trimmed "${out}")
+string(REGEX MATCH "[^\n]*$" last "${trimmed}")
+if(NOT last MATCHES "^${SUMMARY}: [0-9]+ passed, [1-9][0-9]* failed$")
+  message(SEND_ERROR "${MODE} on ${DLL} did not end with its summary line; its last line: \"${last}\"")
+endif()
+foreach(fail IN LISTS FAILS)
+  string(FIND "${out}" "FAIL ${fail}" at)
+  if(at EQUAL -1)
+    message(SEND_ERROR "${MODE} on ${DLL}: no \"FAIL ${fail}\" line")
+  endif()
+endforeach()

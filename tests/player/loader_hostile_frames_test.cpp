@@ -4,8 +4,10 @@
 // after. The sanitizers (and the guard page) see any read past; the rejected frame stores
 // nothing, and the frames before it stay as they are.
 #include <gtest/gtest.h>
+#include <mad.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,22 @@ TEST(CraftedFrame, BytesBeforeAnUnreadablePageAreReadWithinThem) {
     ASSERT_TRUE(loader->decodeBytes(bytes.data(), static_cast<std::int32_t>(bytes.size())));
     EXPECT_EQ(loader->getDecodedFrames(), (hostile ? 8 : 9) * 1152);
   }
+}
+
+// The decoder's bit reader itself (our patch to libmad) never reads at or past its end, whatever
+// it is asked for: what lies beyond reads as zero bits. The two bytes are all there is.
+TEST(BoundedBitReader, ReadsZeroBitsAtAndBeyondItsEnd) {
+  const auto bytes = std::make_unique<unsigned char[]>(2);
+  bytes[0] = 0xA5;
+  bytes[1] = 0xFF;
+  mad_bitptr bits;
+  mad_bit_init(&bits, bytes.get(), bytes.get() + 2);
+  EXPECT_EQ(mad_bit_read(&bits, 4), 0xAu);
+  EXPECT_EQ(mad_bit_read(&bits, 20), 0x5FF00u);
+  EXPECT_EQ(mad_bit_read(&bits, 32), 0u);
+  mad_bit_skip(&bits, 100);
+  EXPECT_EQ(mad_bit_read(&bits, 3), 0u);
+  EXPECT_EQ(mad_bit_crc(bits, 64, 0xFFFF), mpegCrc(std::vector<unsigned char>(8, 0).data(), 64));
 }
 
 }  // namespace

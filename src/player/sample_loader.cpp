@@ -276,6 +276,7 @@ void SampleLoader::refuseTooBig() {
     decodedFrames.store(0);
     capacity.store(0);
   }
+  // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
   warnTooBig();
 }
 

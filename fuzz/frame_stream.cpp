@@ -228,7 +228,7 @@ BuiltStream buildStream(const std::uint8_t* data, std::size_t size) {
     default: break;
   }
   StreamState state;
-  for (int f = 0; f < kMostFrames && !in.exhausted(); ++f) {
+  for (int f = 0; f < kMostFrames && in.bitsLeft() >= 16; ++f) {
     const FrameHeaderFields header = readHeader(in, state);
     const FrameBytes frame = header.layer == 3 ? layer3Frame(in, header, state) : layer12Frame(in, header, state);
     if (f == 0 && (flags & 0x08)) appendTo(stream, infoFrame(header, sizeOf(header, state), info[0], info[1], info[2]));

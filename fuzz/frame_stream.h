@@ -11,7 +11,7 @@
 //            of another stream); 0x08 an Info frame with a LAME tag first; 0x04 8 zero bytes after
 //            the last frame
 //   Info     frames 32, delay 12, padding 12 (only with 0x08)
-//   frames   up to 32, while input is left; each:
+//   frames   up to 32, while at least 16 bits of input are left; each:
 //     keep 1: the previous frame's version, layer, rate, mode and protection, else
 //       version 2 (01 reads as MPEG-1), layer 2 (00 reads as III), rate 2 (3 reads as 0),
 //       mode 2, protection 1
@@ -50,7 +50,7 @@ class FieldReader {
  public:
   FieldReader(const std::uint8_t* data, std::size_t size) : data_(data), bits_(size * 8) {}
   std::uint32_t take(int bits);
-  bool exhausted() const { return at_ >= bits_; }
+  std::size_t bitsLeft() const { return at_ < bits_ ? bits_ - at_ : 0; }
 
  private:
   const std::uint8_t* data_;

@@ -36,6 +36,26 @@ Layer3Frame scalefactorsPastTheFrame(bool hostile) {
   return frame;
 }
 
+Layer3Frame lsfScalefactorsPastTheFrame() {
+  Layer3Frame frame;
+  frame.header.version = MpegVersion::kMpeg2;
+  frame.header.layer = 3;
+  frame.header.bitRateIndex = 14;  // 160 kbit/s
+  frame.header.rateIndex = 0;      // 22050 Hz
+  frame.header.mode = ChannelMode::kJointStereo;
+  frame.header.modeExtension = 1;  // intensity stereo
+  const int mainDataBytes = frameBytes(frame.header) - 4 - layer3SideInfoBytes(frame.header);
+  Layer3Granule& first = frame.granules[0][0];
+  first.part2_3_length = static_cast<std::uint32_t>(mainDataBytes * 8);
+  first.global_gain = 140;
+  Layer3Granule& last = frame.granules[0][1];
+  last.window_switching = true;
+  last.block_type = 2;
+  last.scalefac_compress = 274;
+  frame.mainData.assign(static_cast<std::size_t>(mainDataBytes), 0xFF);
+  return frame;
+}
+
 FrameBytes scalefactorsPastTheFrameBytes(bool hostile) { return writeLayer3Frame(scalefactorsPastTheFrame(hostile)); }
 
 FrameBytes pageWithTheFrameLast(const FrameBytes& audio, bool hostile) {

@@ -70,6 +70,17 @@ TEST(CraftedFrame, ReadFromTheTailCopyStoresNothing) {
   expectSamplesOf(after, audio);
 }
 
+// The structure-aware fuzzer's first find on the unpatched decoder (fuzz/README.md): the same
+// read past the frame in MPEG-2's scalefactor layout.
+TEST(CraftedFrame, TheMpeg2LayoutIsHeldToPart2_3LengthToo) {
+  const FrameBytes frame = writeLayer3Frame(lsfScalefactorsPastTheFrame());
+  ASSERT_EQ(frame.size(), 522u);
+  EXPECT_EQ(framesOf(loadBytes(frame)), 0);
+  Layer3Frame legal = lsfScalefactorsPastTheFrame();
+  legal.granules[0][1].scalefac_compress = 0;
+  EXPECT_EQ(framesOf(loadBytes(writeLayer3Frame(legal))), 576);
+}
+
 TEST(CraftedFrame, ReadFromTheMappingOfAPageSizedFileStaysInsideTheFile) {
   for (const std::size_t real : {std::size_t{0}, std::size_t{8}}) {
     SCOPED_TRACE(std::to_string(real) + " real frames before it");

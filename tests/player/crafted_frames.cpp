@@ -48,6 +48,8 @@ Layer3Frame lsfScalefactorsPastTheFrame() {
   Layer3Granule& first = frame.granules[0][0];
   first.part2_3_length = static_cast<std::uint32_t>(mainDataBytes * 8);
   first.global_gain = 140;
+  first.window_switching = true;  // joint stereo wants one block type in both channels
+  first.block_type = 2;
   Layer3Granule& last = frame.granules[0][1];
   last.window_switching = true;
   last.block_type = 2;

@@ -21,9 +21,9 @@ Layer3Frame scalefactorsPastTheFrame(bool hostile = true);
 FrameBytes scalefactorsPastTheFrameBytes(bool hostile = true);
 
 // The same attack on the MPEG-2 (LSF) layout, as the structure-aware fuzzer found it: layer III,
-// 22.05 kHz, 160 kbit/s, 522 bytes, joint stereo with intensity stereo; one granule, whose first
-// channel takes all 4008 bits of main data and whose second has part2_3_length 0, short blocks
-// and scalefac_compress 274, whose intensity positions take 144 bits (lengths 3, 4 and 5 over
+// 22.05 kHz, 160 kbit/s, 522 bytes, joint stereo with intensity stereo; one granule of short
+// blocks, whose first channel takes all 4008 bits of main data and whose second has
+// part2_3_length 0 and scalefac_compress 274, whose intensity positions take 144 bits (lengths 3, 4 and 5 over
 // 12 bands each): 18 bytes past the frame's end.
 Layer3Frame lsfScalefactorsPastTheFrame();
 

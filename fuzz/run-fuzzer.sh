@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds a loader fuzz target in build/fuzz (clang; address, undefined and fuzzer instrumentation)
 # and runs it on one core for N seconds (default 600) from the seed corpus, then prints a summary.
-# Usage: fuzz/run-fuzzer.sh [seconds] [decode_fuzzer|loader_fuzzer]
-#   decode_fuzzer (default): the decode path in process, inputs up to 16 KB;
-#   loader_fuzzer: through a file and the decoding thread, inputs up to 64 KB.
+# Usage: fuzz/run-fuzzer.sh [seconds] [decode_fuzzer|loader_fuzzer|frame_fuzzer]
+#   decode_fuzzer (default): the decode path in process, inputs up to 8 KB;
+#   loader_fuzzer: through a file and the decoding thread, inputs up to 64 KB;
+#   frame_fuzzer: streams of valid frames built from the input's fields, inputs up to 8 KB.
 # FUZZ_SANITIZERS=address builds without UBSan (in build/fuzz-asan), about three times faster:
 # decoders are usually fuzzed with one sanitizer at a time.
 set -euo pipefail
@@ -17,16 +18,22 @@ build="$top/build/fuzz"
 corpus="$top/build/fuzz-corpus-$target"
 artifacts="$build/artifacts"
 max_len=65536
-[ "$target" = decode_fuzzer ] && max_len=${FUZZ_MAX_LEN:-8192}
+[ "$target" != loader_fuzzer ] && max_len=${FUZZ_MAX_LEN:-8192}
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVINTROVE_FUZZ=ON "-DVINTROVE_SANITIZERS=$sanitizers" -DVINTROVE_WERROR=ON >/dev/null
-cmake --build "$build" -j1 --target "$target" fuzz_layer1_seeds
+cmake --build "$build" -j1 --target "$target" fuzz_layer1_seeds fuzz_frame_seeds
 
 # Seeds: the committed test files (cut to the input size limit), the layer I files and every
-# input that once crashed. A corpus grown by an earlier run is kept.
+# input that once crashed; for frame_fuzzer its own seeds and finds. A corpus grown by an earlier
+# run is kept.
 mkdir -p "$corpus" "$artifacts"
-for f in "$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt \
+if [ "$target" = frame_fuzzer ]; then
+  for f in "$build"/fuzz/frame-seeds/* "$top"/fuzz/frame-regressions/*; do
+    if [ -f "$f" ]; then cp "$f" "$corpus/seed-$(basename "$f")"; fi
+  done
+fi
+[ "$target" = frame_fuzzer ] || for f in "$top"/tests/data/*.mp3 "$top"/tests/data/*.mp2 "$top"/tests/data/*.txt \
          "$top"/tests/data/*.wav "$build"/fuzz/layer1-seeds/* "$top"/fuzz/regressions/*; do
   [ -f "$f" ] || continue
   case "$f" in *.md) continue ;; esac

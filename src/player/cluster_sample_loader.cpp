@@ -22,11 +22,12 @@ bool ClusterSampleLoader::read(float** outputs, std::int32_t frames, std::int32_
   if (stopRequested.load() || !usableOutputs(outputs, frames)) return false;
   // The audio thread never waits: while the store is being released it plays silence.
   StoreGate::ReadPass pass(readGate);
+  // Completion first: a length read after it is the final one once it is set.
+  const bool whole = complete.load();
   const std::int32_t decoded = decodedFrames.load();
-  const bool ready = pass &&
-                     (complete.load() || static_cast<std::int64_t>(decoded) >=
-                                             static_cast<std::int64_t>(position) + frames) &&
-                     decoded != 0;
+  const bool ready =
+      pass && (whole || static_cast<std::int64_t>(decoded) >= static_cast<std::int64_t>(position) + frames) &&
+      decoded != 0;
   if (!ready) {
     if (replace) fillSilence(outputs, frames);
     return false;
@@ -47,6 +48,9 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   if (step > (std::numeric_limits<FixedFrames>::max() - position) / frames) return false;
   StoreGate::ReadPass pass(readGate);
   if (!pass || generation.load() != forGeneration) return false;
+  // Completion first: a length read after it is the final one once it is set, so a block never
+  // wraps at a length the decode has already passed.
+  const bool whole = complete.load();
   const std::int32_t decoded = decodedFrames.load();
   if (decoded <= 0) return false;
   // A new file's rate is known before its first frame is stored; until then the caller may have
@@ -54,8 +58,7 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   if (sampleRate.load() != forSampleRate) return false;
   // The last frame this block reads, before any wrap; while decoding, that one must be there.
   const FixedFrames last = position + step * (frames - 1);
-  const bool ended = complete.load();
-  if (!ended && wholePart(last) >= decoded) return false;
+  if (!whole && wholePart(last) >= decoded) return false;
   const int right = channels.load() > 1 ? 1 : 0;
   const bool exact = step == kOneFrame && (position & (kOneFrame - 1)) == 0;
   if (kernel == nullptr || exact) {
@@ -65,7 +68,7 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   auto runs = [this](int channel, std::int32_t at, std::int32_t& room) -> const float* {
     return clusters.writable(channel, at, room);
   };
-  InterpolatedRead<decltype(runs)> read(*kernel, runs, 0, right, decoded, loopSeam && ended);
+  InterpolatedRead<decltype(runs)> read(*kernel, runs, 0, right, decoded, loopSeam && whole);
   read.run(outputs[0], outputs[1], frames, position % wholeFrames(decoded), step, replace);
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "player/frame_header.h"
+
 namespace vintrove {
 
 namespace {
@@ -22,33 +24,14 @@ std::uint32_t readBig32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 8 | static_cast<std::uint32_t>(bytes[3]);
 }
 
-struct Header {
-  bool mpeg1 = false;
-  int layer = 0;
-  bool mono = false;
-  bool crc = false;
-};
-
-bool readHeader(const unsigned char* frame, std::int32_t size, Header& header) {
-  if (size < kHeaderBytes || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return false;
-  const int version = (frame[1] >> 3) & 3;  // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-  const int layerBits = (frame[1] >> 1) & 3;
-  if (version == 1 || layerBits == 0) return false;
-  header.mpeg1 = version == 3;
-  header.layer = 4 - layerBits;
-  header.crc = (frame[1] & 1) == 0;
-  header.mono = (frame[3] >> 6) == 3;
-  return true;
-}
-
-std::int32_t samplesPerFrame(const Header& header) {
+std::int32_t samplesPerFrame(const FrameHeader& header) {
   if (header.layer == 1) return 384;
-  if (header.layer == 3 && !header.mpeg1) return 576;
+  if (header.layer == 3 && !header.mpeg1()) return 576;
   return 1152;
 }
 
-std::int32_t sideInfoBytes(const Header& header) {
-  if (header.mpeg1) return header.mono ? 17 : 32;
+std::int32_t sideInfoBytes(const FrameHeader& header) {
+  if (header.mpeg1()) return header.mono ? 17 : 32;
   return header.mono ? 9 : 17;
 }
 
@@ -100,8 +83,8 @@ bool readVbri(const unsigned char* frame, std::int32_t size, InfoFrame& info) {
 
 InfoFrame readInfoFrame(const unsigned char* frame, std::int32_t frameBytes) {
   InfoFrame info;
-  Header header;
-  if (frame == nullptr || !readHeader(frame, frameBytes, header)) return info;
+  FrameHeader header;
+  if (!readFrameHeader(frame, frameBytes, header)) return info;
   info.samplesPerFrame = samplesPerFrame(header);
   const std::int32_t xingAt = kHeaderBytes + sideInfoBytes(header);
   const bool found = readXing(frame, frameBytes, xingAt, info) ||

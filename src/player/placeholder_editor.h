@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "host/editor_base.h"
 #include "player/overview.h"
@@ -31,7 +32,9 @@ class PlaceholderPlayerEditor final : public EditorBase, public PlayerEditorPort
   void showFileInfo(std::int32_t, float, bool) override {}
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override {}
-  unsigned char* overviewBits() override { return overview.data(); }
+  unsigned char* overviewBits() override { return overview->data(); }
+  // A decoding thread that outlives the player may still draw into the image: it holds this.
+  std::shared_ptr<const void> overviewOwner() override { return overview; }
 
   // The value of control tag 4 to 7 (0 for other tags).
   float controlValue(std::int32_t tag) const;
@@ -47,7 +50,8 @@ class PlaceholderPlayerEditor final : public EditorBase, public PlayerEditorPort
   PlayerEffect& player;
   // Tags 4 (play), 5 (loop), 6 (position), 7 (pitch), written by whichever thread reports.
   std::array<std::atomic<float>, 4> values{};
-  std::array<unsigned char, kOverviewBytes> overview{};
+  std::shared_ptr<std::array<unsigned char, kOverviewBytes>> overview =
+      std::make_shared<std::array<unsigned char, kOverviewBytes>>();
 };
 
 }  // namespace vintrove

@@ -10,27 +10,20 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
-#include "player/audio_range.h"
-#include "player/gapless_trim.h"
 #include "player/mpeg_decoder.h"
 #include "player/overview.h"
 #include "player/pcm_conversion.h"
 #include "player/store_layout.h"
+#include "player/stream_plan.h"
 
 namespace vintrove {
 
 namespace {
 
-constexpr int kScanAttempts = 1000;
-constexpr std::int32_t kDefaultEstimate = 2646000;  // 60 s at 44100 Hz
 constexpr float kCapacityMargin = 1.1f;
 constexpr unsigned kMaxBlockFrames = 1152;
 // The most frames a store holds: the clustered store's whole table.
 constexpr std::int32_t kStoreLimit = kMaxClusters * kClusterSize;
-
-std::int32_t clampToInt32(std::int64_t value) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::int32_t>::max()));
-}
 
 }  // namespace
 
@@ -179,66 +172,41 @@ void SampleLoader::runDecode(bool yieldAfterEachStep) {
   complete.store(true);
 }
 
+std::int32_t SampleLoader::storeLimit() const { return kStoreLimit; }
+
 void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
-  const AudioRange range = findAudioRange(fileData, fileSize);
-  decoder.attach(fileData + range.begin, range.size());
-  const InfoFrame info = decoder.takeInfoFrame();
-  const MpegDecoder::Scan scan = decoder.scanBitRate(kScanAttempts);
-  bitRate.store(truncateToInt32(scan.averageBitRate));
-
-  bool found = false;
-  for (;;) {
-    const MpegDecoder::Result result = decoder.decodeFrame();
-    if (result == MpegDecoder::Result::kDecoded) found = true;
-    if (result != MpegDecoder::Result::kRecoverable) break;
-  }
-  // The stream is what its first frame says; later frames of another layer or rate are junk.
-  const mad_header first = found ? decoder.header() : mad_header{};
-  sampleRate.store(found ? static_cast<std::int32_t>(first.samplerate) : 0);
-
-  const GaplessTrim trim = GaplessTrim::of(info);
-  const double average = scan.averageBitRate;
-  const std::int32_t estimate =
-      average > 0.0 ? truncateToInt32(sampleRate.load() / average * range.size() * 8.0) : kDefaultEstimate;
-  const std::int32_t estimateCapacity =
-      truncateToInt32(static_cast<double>(static_cast<float>(estimate) * kCapacityMargin));
-  std::int32_t firstLength = estimate;
-  std::int32_t firstCapacity = estimateCapacity;
-  if (info.frames >= 0) {
-    // The encoder counted its frames: the length is exact before anything is decoded. A count
-    // far beyond what the bytes can hold is not believed for the memory it would take.
-    const std::int64_t decodable = info.frames * info.samplesPerFrame - trim.start;
-    firstLength = clampToInt32(decodable - trim.endHold);
-    firstCapacity = clampToInt32(std::min<std::int64_t>(decodable, 2 * std::int64_t{estimateCapacity}));
-  }
-  capacity.store(std::min(firstCapacity, kStoreLimit));
+  const StreamPlan plan = planStream(decoder, fileData, fileSize, storeLimit());
+  // Everything the first report shows is known before it is made.
+  bitRate.store(plan.bitRate);
+  sampleRate.store(plan.sampleRate);
+  if (plan.found) channels.store(plan.channels);
+  capacity.store(plan.capacity);
   if (hasOwner()) {
-    reportLength(firstLength);
-    drawOverview(0, 0, firstLength);
+    reportLength(plan.firstLength);
+    drawOverview(0, 0, plan.firstLength);
     reportTick(0);
   }
+  if (makeFirstStore(plan)) decodeFrames(decoder, plan, yieldAfterEachStep);
+}
 
+bool SampleLoader::makeFirstStore(const StreamPlan& plan) {
   bool allocated = false;
-  const mad_pcm* pcm = nullptr;
   {
     std::lock_guard<platform::Lock> guard(storeLock);
     releaseStore();
-    if (!found) stopRequested.store(true);
-    if (!stopRequested.load()) {
-      pcm = &decoder.synthesize();
-      channels.store(static_cast<std::int32_t>(pcm->channels));
-      allocated = allocateStore(std::min<std::int32_t>(channels.load(), 2), capacity.load());
-    }
+    if (!plan.found) stopRequested.store(true);
+    if (!stopRequested.load()) allocated = allocateStore(std::min<std::int32_t>(plan.channels, 2), plan.capacity);
   }
-  // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
-  if (found && !allocated && !stopRequested.load()) {
-    stopRequested.store(true);
-    warnTooBig();
-  }
+  if (stopRequested.load()) return false;
+  if (!allocated) refuseTooBig();
+  return allocated;
+}
 
-  const int storeChannels = std::min<std::int32_t>(channels.load(), 2);
-  std::int32_t toSkip = trim.start;
-  std::int32_t stored = 0;  // frames written; the last endHold of them are never shown
+void SampleLoader::decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bool yieldAfterEachStep) {
+  const int storeChannels = std::min<std::int32_t>(plan.channels, 2);
+  std::int32_t toSkip = plan.trim.start;
+  std::int32_t stored = 0;  // frames written, of which the trim may hold back the last ones
+  const mad_pcm* pcm = &decoder.synthesize();
   while (!stopRequested.load()) {
     const auto frames = static_cast<std::int32_t>(std::min<unsigned>(pcm->length, kMaxBlockFrames));
     const std::int32_t skip = std::min(toSkip, frames);
@@ -248,7 +216,7 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
       if (!makeRoom(stored + count, storeChannels)) break;
       if (yieldAfterEachStep) yieldToOthers();
       const std::int32_t shownBefore = decodedFrames.load();
-      const std::int32_t shown = std::max(0, stored + count - trim.endHold);
+      const std::int32_t shown = plan.trim.shownWhileDecoding(stored + count);
       {
         std::lock_guard<platform::Lock> guard(storeLock);
         for (int c = 0; c < storeChannels; ++c) writeChannel(c, storeChannels, *pcm, skip, stored, count);
@@ -256,50 +224,66 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
       }
       stored += count;
       if (hasOwner() && !stopRequested.load() && shown > shownBefore) {
-        drawOverview(shownBefore, shown, std::max(firstLength, shown));
+        drawOverview(shownBefore, shown, std::max(plan.firstLength, shown));
         reportTick(shown);
       }
     }
     yieldToOthers();
-    if (!nextFrameOfStream(decoder, first)) break;
+    if (!nextFrameOfStream(decoder, plan.format)) break;
     if (yieldAfterEachStep) yieldToOthers();
     pcm = &decoder.synthesize();
   }
-  if (!stopRequested.load()) redrawOverview(decodedFrames.load());
+  if (stopRequested.load()) return;
+  {
+    // A file that ends short of its frame count keeps what the trim held back.
+    std::lock_guard<platform::Lock> guard(storeLock);
+    decodedFrames.store(plan.trim.shownAtEnd(stored));
+  }
+  redrawOverview(decodedFrames.load());
 }
 
-bool SampleLoader::nextFrameOfStream(MpegDecoder& decoder, const mad_header& first) {
+bool SampleLoader::nextFrameOfStream(MpegDecoder& decoder, const StreamFormat& format) {
   // A frame that fails to decode stores nothing, and so does one that is not of this stream.
   while (!stopRequested.load()) {
     const MpegDecoder::Result result = decoder.decodeFrame();
     if (result == MpegDecoder::Result::kEnd) return false;
-    if (result == MpegDecoder::Result::kDecoded && sameStream(first, decoder.header())) return true;
+    if (result == MpegDecoder::Result::kDecoded && format.holds(decoder.header())) return true;
   }
   return false;
 }
 
-bool SampleLoader::sameStream(const mad_header& first, const mad_header& frame) {
-  return frame.layer == first.layer && frame.samplerate == first.samplerate &&
-         (frame.flags & MAD_FLAG_FREEFORMAT) == (first.flags & MAD_FLAG_FREEFORMAT);
-}
-
 bool SampleLoader::makeRoom(std::int32_t needed, int storeChannels) {
   if (needed <= capacity.load()) return true;
+  if (needed > storeLimit()) {
+    refuseTooBig();
+    return false;
+  }
+  std::int32_t newCapacity =
+      truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
+  newCapacity = std::min(std::max(newCapacity, needed), storeLimit());
   bool grown = false;
-  if (needed <= kStoreLimit) {
-    std::int32_t newCapacity =
-        truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
-    newCapacity = std::min(std::max(newCapacity, needed), kStoreLimit);
+  {
     std::lock_guard<platform::Lock> guard(storeLock);
     grown = growStore(storeChannels, newCapacity);
     if (grown) capacity.store(newCapacity);
   }
-  if (!grown) {
-    // Canceled before the box goes up: nothing of this load plays while it waits for a click.
-    stopRequested.store(true);
-    warnTooBig();
-  }
+  if (!grown) refuseTooBig();
   return grown;
+}
+
+// Nothing of a refused file stays: its store is freed and its length is 0, so the player holds
+// neither memory nor a length with nothing to play until the next load.
+void SampleLoader::refuseTooBig() {
+  // Canceled before the box goes up: nothing of this load plays while it waits for a click.
+  stopRequested.store(true);
+  {
+    std::lock_guard<platform::Lock> guard(storeLock);
+    releaseStore();
+    decodedFrames.store(0);
+    capacity.store(0);
+  }
+  // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
+  warnTooBig();
 }
 
 void SampleLoader::writeChannel(int channel, int storeChannels, const mad_pcm& pcm, std::int32_t from,
@@ -355,10 +339,11 @@ void SampleLoader::fillSilence(float** outputs, std::int32_t frames) {
 bool SampleLoader::read(float** outputs, std::int32_t frames, std::int32_t position, float ratio,
                         bool replace) {
   if (stopRequested.load() || !usableOutputs(outputs, frames)) return false;
+  // Completion first: a length read after it is the final one once it is set.
+  const bool whole = complete.load();
   const std::int32_t decoded = decodedFrames.load();
-  const bool ready = (complete.load() || static_cast<std::int64_t>(decoded) >=
-                                             static_cast<std::int64_t>(position) + frames) &&
-                     decoded != 0;
+  const bool ready =
+      (whole || static_cast<std::int64_t>(decoded) >= static_cast<std::int64_t>(position) + frames) && decoded != 0;
   if (!ready) {
     if (replace) fillSilence(outputs, frames);
     return false;

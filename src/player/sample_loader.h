@@ -21,13 +21,14 @@
 #include "player/overview.h"
 #include "player/store_gate.h"
 
-struct mad_header;
 struct mad_pcm;
 
 namespace vintrove {
 
 class MpegDecoder;
 class SampleLoader;
+struct StreamFormat;
+struct StreamPlan;
 
 struct LoaderDeleter {
   void operator()(SampleLoader* loader) const;
@@ -112,6 +113,8 @@ class SampleLoader {
                              std::int32_t total);
   // The decoding algorithm both loaders share; the contiguous twin yields more often.
   void runDecode(bool yieldAfterEachStep);
+  // The most frames this loader's store holds; a longer file is refused as too big.
+  virtual std::int32_t storeLimit() const;
 
   // Reports to the owner, never overlapping the owner's detachment on destruction.
   void reportLength(std::int32_t frames);
@@ -156,10 +159,15 @@ class SampleLoader {
   void endLoad();
   void forgetPreviousFile();
   void warnTooBig();
+  // Frees the store and ends the load with nothing to play, then warns.
+  void refuseTooBig();
+  // The plan of the stream, then its frames into the store.
   void decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep);
-  bool nextFrameOfStream(MpegDecoder& decoder, const mad_header& first);
-  static bool sameStream(const mad_header& first, const mad_header& frame);
-  // Grows the store to hold needed frames; false (after the warning) when it cannot.
+  // The store for the plan's capacity; false when there is nothing to store or it was refused.
+  bool makeFirstStore(const StreamPlan& plan);
+  void decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bool yieldAfterEachStep);
+  bool nextFrameOfStream(MpegDecoder& decoder, const StreamFormat& format);
+  // Grows the store to hold needed frames; false (after the refusal) when it cannot.
   bool makeRoom(std::int32_t needed, int storeChannels);
   void writeChannel(int channel, int storeChannels, const mad_pcm& pcm, std::int32_t from,
                     std::int32_t at, std::int32_t count);

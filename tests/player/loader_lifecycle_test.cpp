@@ -3,6 +3,7 @@
 // thread is held inside the load. These tests also run under ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -139,6 +140,45 @@ TEST(LoaderThreads, ConcurrentReadsWhileDecoding) {
   reader.join();
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_EQ(loader->getDecodedFrames(), total);
+}
+
+// Across the end of a decode the audio thread never wraps a block at a length the decode has
+// already passed: a block that runs past the decoded frames plays only once the load is complete,
+// and then wraps at the final length. (A read that took the length before it saw the load
+// complete would splice the file's start into such a block.)
+TEST(LoaderThreads, ABlockAcrossTheEndOfTheDecodeWrapsAtTheFinalLength) {
+  const std::vector<unsigned char> bytes = writeLayer1(44100, 192, 2, 12);
+  TempFile file(bytes, ".mp1");
+  const ReferenceDecode reference = referenceDecode(bytes);
+  const auto total = static_cast<std::int32_t>(reference.samples[0].size());
+  std::atomic<int> mismatches{0}, crossings{0};
+  for (int load = 0; load < 20; ++load) {
+    RecordingOwner owner;
+    auto loader = makeLoader<ClusterSampleLoader>(&owner);
+    std::atomic<bool> ended{false};
+    ASSERT_TRUE(loader->start(file.path().c_str()));
+    const std::uint32_t generation = loader->loadGeneration();
+    std::thread audio([&] {
+      std::vector<float> left(512), right(512);
+      float* outputs[2] = {left.data(), right.data()};
+      while (!ended.load()) {
+        const std::int32_t position = std::max(0, loader->getDecodedFrames() - 256);
+        if (!loader->play(outputs, 512, wholeFrames(position), kOneFrame, true, generation, 44100)) continue;
+        if (position + 512 > total) ++crossings;
+        for (std::int32_t i = 0; i < 512; ++i) {
+          if (left[static_cast<std::size_t>(i)] != reference.samples[0][static_cast<std::size_t>((position + i) % total)]) {
+            ++mismatches;
+            break;
+          }
+        }
+      }
+    });
+    EXPECT_TRUE(waitForLoad(*loader));
+    ended.store(true);
+    audio.join();
+  }
+  EXPECT_EQ(mismatches.load(), 0);
+  EXPECT_GT(crossings.load(), 0) << "no block wrapped at the end";
 }
 
 // A second start stops the first load after its current frame; the first reports its partial

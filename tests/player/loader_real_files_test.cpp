@@ -13,6 +13,7 @@
 
 #include "known_decodes.h"
 #include "layer1_writer.h"
+#include "loaded_file.h"
 #include "loader_test_support.h"
 #include "player/cluster_sample_loader.h"
 #include "player/overview.h"
@@ -23,38 +24,6 @@
 
 namespace vintrove::test {
 namespace {
-
-struct Loaded {
-  std::vector<std::vector<float>> samples;  // left and right as the player reads them
-  std::vector<std::int32_t> lengths;
-  std::int32_t sampleRate = 0;
-  std::int32_t bitRate = 0;
-  std::int32_t channels = 0;
-};
-
-template <class Loader = ClusterSampleLoader>
-Loaded loadWhole(const std::string& path, unsigned char* pixels = nullptr) {
-  RecordingOwner owner;
-  auto loader = makeLoader<Loader>(&owner);
-  if (pixels != nullptr) loader->setOverviewPixels(pixels);
-  Loaded loaded;
-  if (!loader->start(path.c_str()) || !waitForLoad(*loader)) return loaded;
-  loaded.samples = readEverything(*loader);
-  loaded.lengths = owner.lengths();
-  loaded.sampleRate = loader->getSampleRate();
-  loaded.bitRate = loader->getBitRate();
-  loaded.channels = loader->getChannels();
-  return loaded;
-}
-
-Loaded loadBytes(const Bytes& bytes, unsigned char* pixels = nullptr) {
-  TempFile file(bytes);
-  return loadWhole(file.path(), pixels);
-}
-
-std::int32_t framesOf(const Loaded& loaded) {
-  return loaded.samples.empty() ? 0 : static_cast<std::int32_t>(loaded.samples[0].size());
-}
 
 // The store's first `count` frames are the plain libmad decode from `offset` on, bit for bit.
 void expectStretchOfReference(const Loaded& loaded, const ReferenceDecode& reference, std::int32_t offset,
@@ -169,27 +138,6 @@ TEST(DamagedFiles, TrailingJunkChangesNeitherTheRateNorTheSamples) {
     EXPECT_EQ(loaded.channels, 1);
     EXPECT_EQ(loaded.samples, clean.samples);
   }
-}
-
-// Byte offsets of the frames of a clean file, as libmad's header decode finds them.
-std::vector<std::size_t> frameOffsets(const Bytes& file) {
-  Bytes buffer(file);
-  buffer.insert(buffer.end(), MAD_BUFFER_GUARD, 0);
-  mad_stream stream;
-  mad_header header;
-  mad_stream_init(&stream);
-  mad_header_init(&header);
-  mad_stream_buffer(&stream, buffer.data(), buffer.size());
-  std::vector<std::size_t> offsets;
-  for (;;) {
-    if (mad_header_decode(&header, &stream) == 0) {
-      offsets.push_back(static_cast<std::size_t>(stream.this_frame - buffer.data()));
-    } else if (!MAD_RECOVERABLE(stream.error)) {
-      break;
-    }
-  }
-  mad_stream_finish(&stream);
-  return offsets;
 }
 
 // No 1152-frame block of the store is the block before it again.

@@ -32,6 +32,7 @@ class RecordingOwner : public LoaderOwner {
   void setLength(std::int32_t frames) override {
     std::lock_guard<std::mutex> guard(mutex_);
     lengths_.push_back(frames);
+    if (onLength_) onLength_(frames);
   }
 
   void loadingTick(std::int32_t frames) override {
@@ -65,6 +66,11 @@ class RecordingOwner : public LoaderOwner {
     std::lock_guard<std::mutex> guard(mutex_);
     onTick_ = std::move(callback);
   }
+  // Called inside each length report, with the owner's lock held.
+  void onLength(std::function<void(std::int32_t)> callback) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    onLength_ = std::move(callback);
+  }
 
   std::vector<std::int32_t> lengths() const {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -81,6 +87,7 @@ class RecordingOwner : public LoaderOwner {
   std::vector<std::int32_t> lengths_;
   std::vector<std::int32_t> ticks_;
   std::function<void(std::int32_t)> onTick_;
+  std::function<void(std::int32_t)> onLength_;
   std::int32_t holdAt_ = -1;
   bool held_ = false;
 };

@@ -75,4 +75,24 @@ ReferenceDecode referenceDecodeFile(const std::string& path) {
   return referenceDecode(readFileBytes(path));
 }
 
+std::vector<std::size_t> frameOffsets(const std::vector<unsigned char>& file) {
+  std::vector<unsigned char> buffer(file);
+  buffer.insert(buffer.end(), MAD_BUFFER_GUARD, 0);
+  mad_stream stream;
+  mad_header header;
+  mad_stream_init(&stream);
+  mad_header_init(&header);
+  mad_stream_buffer(&stream, buffer.data(), buffer.size());
+  std::vector<std::size_t> offsets;
+  for (;;) {
+    if (mad_header_decode(&header, &stream) == 0) {
+      offsets.push_back(static_cast<std::size_t>(stream.this_frame - buffer.data()));
+    } else if (!MAD_RECOVERABLE(stream.error)) {
+      break;
+    }
+  }
+  mad_stream_finish(&stream);
+  return offsets;
+}
+
 }  // namespace vintrove::test

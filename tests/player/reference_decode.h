@@ -4,6 +4,7 @@
 // (nothing is synthesised for them); BUFLEN or a non-recoverable error ends the decode.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,8 @@ ReferenceDecode referenceDecode(const std::vector<unsigned char>& fileBytes);
 // Throws std::runtime_error when the file cannot be read.
 ReferenceDecode referenceDecodeFile(const std::string& path);
 std::vector<unsigned char> readFileBytes(const std::string& path);
+
+// Byte offsets of the frames of a clean file, as libmad's header decode finds them.
+std::vector<std::size_t> frameOffsets(const std::vector<unsigned char>& file);
 
 }  // namespace vintrove::test

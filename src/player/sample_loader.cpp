@@ -25,8 +25,6 @@ constexpr int kScanAttempts = 1000;
 constexpr std::int32_t kDefaultEstimate = 2646000;  // 60 s at 44100 Hz
 constexpr float kCapacityMargin = 1.1f;
 constexpr unsigned kMaxBlockFrames = 1152;
-// The most frames a store holds: the clustered store's whole table.
-constexpr std::int32_t kStoreLimit = kMaxClusters * kClusterSize;
 
 std::int32_t clampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::int32_t>::max()));
@@ -161,6 +159,7 @@ bool SampleLoader::decodeBytes(const unsigned char* bytes, std::int32_t size) {
 void SampleLoader::runDecode(bool yieldAfterEachStep) {
   MpegDecoder decoder;
   decodedFrames.store(0);
+  memoryShort = false;
   if (!decoder.valid()) {
     stopRequested.store(true);
   } else {
@@ -205,7 +204,7 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
     firstLength = clampToInt32(decodable - trim.endHold);
     firstCapacity = clampToInt32(std::min<std::int64_t>(decodable, 2 * std::int64_t{estimateCapacity}));
   }
-  capacity.store(std::min(firstCapacity, kStoreLimit));
+  capacity.store(std::min(firstCapacity, storeLimit.load()));
   if (hasOwner()) {
     reportLength(firstLength);
     drawOverview(0, 0, firstLength);
@@ -225,7 +224,8 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
     }
   }
   // The box waits for a click: it is shown holding no lock the audio thread or a close needs.
-  if (found && !allocated && !stopRequested.load()) {
+  // Short of memory the decode goes on into what the store got.
+  if (found && !allocated && !memoryShort && !stopRequested.load()) {
     stopRequested.store(true);
     warnTooBig();
   }
@@ -237,12 +237,19 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
     const auto frames = static_cast<std::int32_t>(std::min<unsigned>(pcm->length, kMaxBlockFrames));
     const std::int32_t skip = std::min(toSkip, frames);
     toSkip -= skip;
-    const std::int32_t count = frames - skip;
+    std::int32_t count = frames - skip;
     if (count > 0) {
-      if (!makeRoom(stored + count, storeChannels)) break;
+      bool cutShort = false;
+      if (!makeRoom(std::int64_t{stored} + count, storeChannels)) {
+        if (!memoryShort) break;
+        // Memory ran out: the frames that still fit are the last, and every decoded frame
+        // shows (the end trim is for the file's real end).
+        count = std::max(0, capacity.load() - stored);
+        cutShort = true;
+      }
       if (yieldAfterEachStep) yieldToOthers();
       const std::int32_t shownBefore = decodedFrames.load();
-      const std::int32_t shown = std::max(0, stored + count - trim.endHold);
+      const std::int32_t shown = cutShort ? stored + count : std::max(0, stored + count - trim.endHold);
       {
         std::lock_guard<platform::Lock> guard(storeLock);
         for (int c = 0; c < storeChannels; ++c) writeChannel(c, storeChannels, *pcm, skip, stored, count);
@@ -252,6 +259,10 @@ void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
       if (hasOwner() && !stopRequested.load() && shown > shownBefore) {
         drawOverview(shownBefore, shown, std::max(firstLength, shown));
         reportTick(shown);
+      }
+      if (cutShort) {
+        reportOutOfMemory(shown);
+        break;
       }
     }
     yieldToOthers();
@@ -277,17 +288,22 @@ bool SampleLoader::sameStream(const mad_header& first, const mad_header& frame) 
          (frame.flags & MAD_FLAG_FREEFORMAT) == (first.flags & MAD_FLAG_FREEFORMAT);
 }
 
-bool SampleLoader::makeRoom(std::int32_t needed, int storeChannels) {
+bool SampleLoader::makeRoom(std::int64_t needed, int storeChannels) {
   if (needed <= capacity.load()) return true;
+  if (memoryShort) return false;
   bool grown = false;
-  if (needed <= kStoreLimit) {
-    std::int32_t newCapacity =
+  const std::int32_t limit = storeLimit.load();
+  if (needed <= limit) {
+    const std::int32_t larger =
         truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
-    newCapacity = std::min(std::max(newCapacity, needed), kStoreLimit);
+    const auto newCapacity =
+        static_cast<std::int32_t>(std::min<std::int64_t>(std::max<std::int64_t>(larger, needed), limit));
     std::lock_guard<platform::Lock> guard(storeLock);
     grown = growStore(storeChannels, newCapacity);
     if (grown) capacity.store(newCapacity);
   }
+  // Short of memory the store keeps what it got, perhaps some of the growth.
+  if (!grown && memoryShort) return needed <= capacity.load();
   if (!grown) {
     // Canceled before the box goes up: nothing of this load plays while it waits for a click.
     stopRequested.store(true);
@@ -329,6 +345,12 @@ void SampleLoader::reportLength(std::int32_t frames) {
   StoreGate::ReadPass pass(reportGate);
   if (!pass) return;
   if (LoaderOwner* target = owner.load()) target->setLength(frames);
+}
+
+void SampleLoader::reportOutOfMemory(std::int32_t frames) {
+  StoreGate::ReadPass pass(reportGate);
+  if (!pass) return;
+  if (LoaderOwner* target = owner.load()) target->outOfMemory(frames);
 }
 
 void SampleLoader::reportTick(std::int32_t frames) {

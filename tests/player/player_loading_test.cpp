@@ -129,8 +129,8 @@ TEST(PlayerLoading, AMissingFileLeavesThePlayingFileAtItsRate) {
   EXPECT_EQ(p.player->getPosition(), 512);
 }
 
-// More frames than the store holds (100,000,000): 261,000 layer I frames of 384 samples at
-// 32 kbit/s, 8.4 MB. The load shows its box once the store is full.
+// More frames than the 32-bit store holds (100,000,000): 261,000 layer I frames of 384 samples
+// at 32 kbit/s, 8.4 MB. With that limit the load shows its box once the store is full.
 std::vector<unsigned char> fileTooBigForTheStore() { return writeLayer1(48000, 32, 1, 261000); }
 
 struct HeldBox {
@@ -149,6 +149,7 @@ TEST(PlayerLoading, WhileTheBoxIsUpANewFileIsRefusedWithinASecond) {
   TempFile tooBig(fileTooBigForTheStore());
   {
     RecordedPlayer p;
+    p.player->getLoader()->limitStore(kNarrowMaxFrames);  // the 32-bit build's, on any build
     p.player->loadFile(tooBig.path().c_str());
     ASSERT_TRUE(waitUntil([] { return HeldBox::shown.load() == 1; }));
     p.player->setPlaying(false);

@@ -163,8 +163,7 @@ class SteppedRead {
       const std::int32_t k = index / kClusterSize;
       const std::int32_t clusterStart = k * kClusterSize;
       // The last cluster of the table ends beyond the int32 range: no sum may pass it.
-      const std::int32_t stop =
-          length - clusterStart > kClusterSize ? clusterStart + kClusterSize : length;
+      const std::int32_t stop = clusterStart + std::min(kClusterSize, length - clusterStart);
       // Steps whose position stays below stop: at least one, since at lies below it.
       const FixedFrames inside = (wholeFrames(stop) - at + step - 1) / step;
       const auto n = static_cast<std::int32_t>(std::min<FixedFrames>(inside, count - done));
@@ -173,10 +172,10 @@ class SteppedRead {
       } else {
         stepInCluster(done, k, at - wholeFrames(clusterStart), step, n);
       }
-      // Unsigned: a position just below the largest length plus a step may pass 2^63.
-      auto next = static_cast<std::uint64_t>(at) + static_cast<std::uint64_t>(step * n);
-      if (next >= static_cast<std::uint64_t>(end)) next %= static_cast<std::uint64_t>(end);
-      at = static_cast<FixedFrames>(next);
+      // Measured from the end: near the largest length, at + advance may pass 2^63.
+      const FixedFrames advance = step * n;
+      const FixedFrames rest = end - at;
+      at = advance >= rest ? (advance - rest) % end : at + advance;
       done += n;
     }
   }

@@ -24,7 +24,8 @@ std::int64_t memoryInUse() {
                             sizeof counters)) {
     return -1;
   }
-  return static_cast<std::int64_t>(counters.PrivateUsage);
+  // The commit charge; Wine answers PrivateUsage with 0 and counts the touched pages here.
+  return static_cast<std::int64_t>(counters.PagefileUsage);
 #else
   const struct mallinfo2 info = mallinfo2();
   return static_cast<std::int64_t>(info.uordblks + info.hblkhd);

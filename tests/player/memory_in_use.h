@@ -1,6 +1,7 @@
 // How much memory the process holds, for tests that check that a load gives back what it took:
 // under a sanitizer the bytes its allocator has handed out (exact), on Windows the process's
-// committed private memory, otherwise the C library allocator's bytes in use.
+// committed memory (under Wine: its anonymous pages in memory, those written to), otherwise the
+// C library allocator's bytes in use.
 #pragma once
 
 #include <cstdint>

@@ -83,7 +83,7 @@ TEST_F(LoaderOutOfMemory, EndsAfterTheLastWholeClusterAndTheNextLoadStartsClean)
   load(*loader, next);
   const std::int32_t nextFrames = loader->getDecodedFrames();
   loader->stop();  // returns once the decoding thread has freed its decoder
-  const std::int64_t memoryBefore = memoryInUse();
+  const std::int64_t memoryBefore = settledMemoryInUse();
 
   const struct {
     std::int32_t budget;
@@ -126,7 +126,7 @@ TEST_F(LoaderOutOfMemory, EndsAfterTheLastWholeClusterAndTheNextLoadStartsClean)
     EXPECT_EQ(loader->getDecodedFrames(), nextFrames);
     EXPECT_EQ(owner.outOfMemoryReports().size(), cuts) << "the next load runs to its end";
     loader->stop();
-    EXPECT_LT(std::llabs(memoryInUse() - memoryBefore), kMemoryNoise)
+    EXPECT_LT(std::llabs(settledMemoryInUse() - memoryBefore), kMemoryNoise)
         << "the next load gives back all the cut one took";
   }
 }

@@ -1,5 +1,8 @@
 #include "memory_in_use.h"
 
+#include <chrono>
+#include <thread>
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VINTROVE_SANITIZER_ALLOCATOR 1
 #include <cstddef>
@@ -30,6 +33,17 @@ std::int64_t memoryInUse() {
   const struct mallinfo2 info = mallinfo2();
   return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
 #endif
+}
+
+std::int64_t settledMemoryInUse() {
+  std::int64_t last = memoryInUse();
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::int64_t now = memoryInUse();
+    if (now == last) break;
+    last = now;
+  }
+  return last;
 }
 
 }  // namespace vintrove::test

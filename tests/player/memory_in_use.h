@@ -10,4 +10,9 @@ namespace vintrove::test {
 
 std::int64_t memoryInUse();
 
+// memoryInUse once it has held still for a moment (at most about a second): a sanitizer counts a
+// thread's allocations apart from the others' until the thread has wholly ended, which can be a
+// moment after it has made its last report.
+std::int64_t settledMemoryInUse();
+
 }  // namespace vintrove::test

@@ -1,9 +1,10 @@
 // The clustered sample store: per channel a table of fixed-size clusters that only ever gains
 // clusters while a file decodes, so samples never move once written and the audio thread can
 // read them without a lock. The table has a slot for every cluster up to kMaxFrames from the
-// start, so growing never moves the table either. The loader owns one, guards its changes with
-// its store lock and keeps a StoreGate around release so no read is in progress while clusters
-// are freed.
+// start (both channels: 336 KiB on 64 bits, 8 KB on 32), so growing never moves the table
+// either and a read finds a cluster with one index. The loader owns one, guards its changes
+// with its store lock and keeps a StoreGate around release so no read is in progress while
+// clusters are freed.
 #pragma once
 
 #include <cstdint>

@@ -57,6 +57,14 @@ void formatBitRate(char (&text)[kDisplayTextCapacity], std::int32_t bitsPerSecon
   std::snprintf(text, sizeof text, "%d", static_cast<int>(bitsPerSecond / 1000));
 }
 
+void formatOutOfMemory(char (&text)[kDisplayTextCapacity], std::int32_t seconds) {
+  if (seconds < 0) {
+    seconds = 0;
+  }
+  std::snprintf(text, sizeof text, "Out of memory at %d:%02d", static_cast<int>(seconds / 60),
+                static_cast<int>(seconds % 60));
+}
+
 void formatFileName(char (&text)[kDisplayTextCapacity], const char* path) {
   text[0] = '\0';
   if (path == nullptr) {

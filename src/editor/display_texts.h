@@ -16,6 +16,8 @@ void formatTotalTime(char (&text)[kDisplayTextCapacity], float totalSeconds);
 void formatElapsedTime(char (&text)[kDisplayTextCapacity], std::int32_t seconds);
 // Kilobits per second, truncated.
 void formatBitRate(char (&text)[kDisplayTextCapacity], std::int32_t bitsPerSecond);
+// Why the decode ended early: "Out of memory at 41:07", at the decoded length.
+void formatOutOfMemory(char (&text)[kDisplayTextCapacity], std::int32_t seconds);
 // The file's name without folder and without its last extension.
 void formatFileName(char (&text)[kDisplayTextCapacity], const char* path);
 

@@ -497,9 +497,26 @@ void PlayerEditor::showFileName(const char* path) {
   {
     std::lock_guard<platform::Lock> guard(fileNameLock);
     loadRefused.store(false);
+    // The decode may have ended before its name is shown.
+    if (notedLoad != 0 && notedLoad == currentLoad()) return;
+    notedLoad = 0;
     formatFileName(fileNameText, path);
   }
   markChanged();
+}
+
+void PlayerEditor::showOutOfMemory(std::int32_t seconds) {
+  {
+    std::lock_guard<platform::Lock> guard(fileNameLock);
+    notedLoad = currentLoad();
+    formatOutOfMemory(fileNameText, seconds);
+  }
+  markChanged();
+}
+
+std::uint32_t PlayerEditor::currentLoad() const {
+  const ClusterSampleLoader* loader = player.getLoader();
+  return loader != nullptr ? loader->loadGeneration() : 0;
 }
 
 void PlayerEditor::showPlaying(bool playing) {

@@ -65,6 +65,7 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   void showPlaying(bool playing) override;
   void showNotFound() override;
   void showFileName(const char* path) override;
+  void showOutOfMemory(std::int32_t seconds) override;
   void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) override;
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override;
@@ -99,6 +100,8 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // Copies the shared state into the controls (GUI thread, editor open).
   void applyStateToControls();
   bool onGuiThread() const;
+  // The player's loader's count of loads started.
+  std::uint32_t currentLoad() const;
   std::atomic<float>& value(std::int32_t tag);
 
   PlayerEffect& player;
@@ -160,6 +163,9 @@ class PlayerEditor final : public GuiEditor, public ControlListener, public Play
   // reports them from any thread.
   platform::Lock fileNameLock;
   char fileNameText[kDisplayTextCapacity] = "";
+  // The load whose early end the name display shows instead of its name (no name report of
+  // that load replaces it, even one that comes late); 0: none.
+  std::uint32_t notedLoad = 0;
   // The shared values last put into the tagged controls (4 to 7).
   std::array<float, 4> appliedValues{};
   std::atomic<bool> loadRefused{false};

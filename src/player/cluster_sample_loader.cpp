@@ -86,10 +86,15 @@ void ClusterSampleLoader::paintOverview(unsigned char* pixels, std::int32_t from
 
 void ClusterSampleLoader::forgetStore() {}
 
+// Short of memory the store keeps what it got; the loader learns how much from capacity.
 bool ClusterSampleLoader::allocateStore(std::int32_t channelCount, std::int32_t newCapacity) {
   releaseStore();
   const bool ok = clusters.allocate(channelCount, newCapacity);
   if (ok) capacity.store(newCapacity);
+  if (clusters.ranOutOfMemory()) {
+    memoryShort = true;
+    capacity.store(clusters.capacity());
+  }
   return ok;
 }
 
@@ -97,6 +102,12 @@ bool ClusterSampleLoader::growStore(std::int32_t channelCount, std::int32_t newC
   if (clusters.grow(channelCount, newCapacity)) {
     capacity.store(newCapacity);
     return true;
+  }
+  if (clusters.ranOutOfMemory()) {
+    // Nothing moved: readers go on inside the clusters there are.
+    memoryShort = true;
+    capacity.store(clusters.capacity());
+    return false;
   }
   // Readers may be inside the store until they see the stop.
   stopRequested.store(true);
@@ -113,6 +124,16 @@ std::int32_t ClusterSampleLoader::appendBlock(const float* left, const float* ri
                                               std::int32_t channelCount, std::int32_t at,
                                               std::int32_t frames) {
   return clusters.append(left, right, channelCount, at, frames);
+}
+
+void ClusterSampleLoader::setClusterBudget(std::int32_t clusterCount) {
+  std::lock_guard<platform::Lock> guard(storeLock);
+  clusters.setClusterBudget(clusterCount);
+}
+
+std::int32_t ClusterSampleLoader::heldClusters(int channel) {
+  std::lock_guard<platform::Lock> guard(storeLock);
+  return clusters.clusterCount(channel);
 }
 
 float ClusterSampleLoader::sampleAt(int channel, std::int32_t index) const {

@@ -38,6 +38,12 @@ class ClusterSampleLoader : public SampleLoader {
             bool replace, std::uint32_t forGeneration, std::int32_t forSampleRate,
             const SincKernel* kernel = nullptr, bool loopSeam = false);
 
+  // For tests: clusters beyond this many (all channels together) fail as if memory were short
+  // (ClusterStore::setClusterBudget); kept across loads.
+  void setClusterBudget(std::int32_t clusterCount);
+  // Clusters the store holds for a channel now.
+  std::int32_t heldClusters(int channel);
+
  protected:
   float* writableSamples(int channel, std::int32_t at, std::int32_t& room) override;
   void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,

@@ -19,42 +19,60 @@ int usableChannels(int channelCount) { return std::clamp(channelCount, 0, kMaxCh
 
 bool ClusterStore::allocate(int channelCount, std::int32_t capacity) {
   release();
-  if (capacity < 0 || !addClusters(channelCount, clustersNeeded(capacity))) {
-    release();
-    return false;
-  }
-  capacity_ = capacity;
-  return true;
+  if (capacity < 0 || capacity > kMaxFrames) return false;
+  return take(channelCount, capacity);
 }
 
 bool ClusterStore::grow(int channelCount, std::int32_t newCapacity) {
-  if (newCapacity < 0 || !addClusters(channelCount, clustersNeeded(newCapacity))) {
-    return false;
-  }
-  capacity_ = newCapacity;
-  return true;
+  if (newCapacity < 0 || newCapacity > kMaxFrames) return false;
+  return take(channelCount, newCapacity);
 }
 
-// Fills every empty slot below `clusters`. On a consistent store those are exactly the slots
-// beyond the current capacity; filling all of them also repairs a store that was released.
-// A failure leaves the clusters in place: readers may be inside them, so releasing is the
-// caller's, once no read is in progress.
-bool ClusterStore::addClusters(int channelCount, std::int32_t clusters) {
-  if (clusters > kMaxClusters) {
-    return false;
+// Short of memory the store keeps what every channel got: those clusters may already be read,
+// and the frames they hold can still be decoded and played.
+bool ClusterStore::take(int channelCount, std::int32_t capacity) {
+  const std::int32_t wanted = clustersNeeded(capacity);
+  const std::int32_t whole = addClusters(channelCount, wanted);
+  if (whole == wanted) {
+    capacity_ = capacity;
+    return true;
   }
-  for (int c = 0; c < usableChannels(channelCount); ++c) {
-    for (std::int32_t k = 0; k < clusters; ++k) {
-      if (clusters_[c][k]) {
-        continue;
-      }
-      clusters_[c][k].reset(new (std::nothrow) float[kClusterSize]);
+  // Never less than before a growth: the clusters of the old capacity are all held.
+  ranOutOfMemory_ = true;
+  capacity_ = whole * kClusterSize;
+  return false;
+}
+
+// Fills every empty slot below `clusters`, cluster by cluster across the channels. On a
+// consistent store those are exactly the slots beyond the current capacity; filling all of them
+// also repairs a store that was released. Answers how many clusters every channel now holds:
+// `clusters`, or the index where memory ran out. A cluster there that only some channels got is
+// freed again: no frame can use it, and nothing reads it yet.
+std::int32_t ClusterStore::addClusters(int channelCount, std::int32_t clusters) {
+  const int channels = usableChannels(channelCount);
+  for (std::int32_t k = 0; k < clusters; ++k) {
+    bool added[kMaxChannels] = {};
+    for (int c = 0; c < channels; ++c) {
+      if (clusters_[c][k]) continue;
+      clusters_[c][k] = newCluster();
       if (!clusters_[c][k]) {
-        return false;
+        for (int d = 0; d < c; ++d) {
+          if (!added[d]) continue;
+          clusters_[d][k].reset();
+          --held_;
+        }
+        return k;
       }
+      added[c] = true;
+      ++held_;
     }
   }
-  return true;
+  return clusters;
+}
+
+std::unique_ptr<float[]> ClusterStore::newCluster() {
+  if (clusterBudget_ >= 0 && held_ >= clusterBudget_) return nullptr;
+  return std::unique_ptr<float[]>(new (std::nothrow) float[kClusterSize]);
 }
 
 void ClusterStore::release() {
@@ -63,6 +81,8 @@ void ClusterStore::release() {
       cluster.reset();
     }
   }
+  held_ = 0;
+  ranOutOfMemory_ = false;
 }
 
 std::int32_t ClusterStore::clusterCount(int channel) const {
@@ -142,7 +162,8 @@ class SteppedRead {
       const std::int32_t index = wholePart(at);
       const std::int32_t k = index / kClusterSize;
       const std::int32_t clusterStart = k * kClusterSize;
-      const std::int32_t stop = std::min(clusterStart + kClusterSize, length);
+      // The last cluster of the table ends beyond the int32 range: no sum may pass it.
+      const std::int32_t stop = clusterStart + std::min(kClusterSize, length - clusterStart);
       // Steps whose position stays below stop: at least one, since at lies below it.
       const FixedFrames inside = (wholeFrames(stop) - at + step - 1) / step;
       const auto n = static_cast<std::int32_t>(std::min<FixedFrames>(inside, count - done));
@@ -151,8 +172,10 @@ class SteppedRead {
       } else {
         stepInCluster(done, k, at - wholeFrames(clusterStart), step, n);
       }
-      at += step * n;
-      if (at >= end) at %= end;
+      // Measured from the end: near the largest length, at + advance may pass 2^63.
+      const FixedFrames advance = step * n;
+      const FixedFrames rest = end - at;
+      at = advance >= rest ? (advance - rest) % end : at + advance;
       done += n;
     }
   }
@@ -240,7 +263,7 @@ void ClusterStore::readStereo(float* left, float* right, int leftChannel, int ri
                               bool replace, std::int32_t length) const {
   if (left == nullptr || right == nullptr || frames <= 0) return;
   const auto valid = [](int c) { return c >= 0 && c < kMaxChannels; };
-  length = std::min(length, kMaxClusters * kClusterSize);
+  length = std::min(length, kMaxFrames);
   if (!valid(leftChannel) || !valid(rightChannel) || length <= 0 || step <= 0) {
     if (replace) {
       resampled_read::silence(left, frames);
@@ -249,7 +272,10 @@ void ClusterStore::readStereo(float* left, float* right, int leftChannel, int ri
     return;
   }
   const FixedFrames end = wholeFrames(length);
-  if (start < 0 || start >= end) start = ((start % end) + end) % end;
+  if (start < 0 || start >= end) {
+    start %= end;
+    if (start < 0) start += end;
+  }
   SteppedRead read(replace);
   read.addChannel(clusters_[leftChannel], left);
   read.addChannel(clusters_[rightChannel], right);
@@ -268,7 +294,7 @@ void ClusterStore::readChannel(float* dst, int channel, std::int32_t frames, std
     return;
   }
   // No store holds more than the full table; a larger length would index past it.
-  length = std::min(length, kMaxClusters * kClusterSize);
+  length = std::min(length, kMaxFrames);
   const std::unique_ptr<float[]>* table = clusters_[channel];
   const FixedFrames step = fixedStep(ratio);
   resampled_read::forEachRun(frames, resampled_read::wrapStart(start, length), ratio, length,

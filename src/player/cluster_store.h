@@ -1,7 +1,10 @@
 // The clustered sample store: per channel a table of fixed-size clusters that only ever gains
 // clusters while a file decodes, so samples never move once written and the audio thread can
-// read them without a lock. The loader owns one, guards its changes with its store lock and
-// keeps a StoreGate around release so no read is in progress while clusters are freed.
+// read them without a lock. The table has a slot for every cluster up to kMaxFrames from the
+// start (both channels: 336 KiB on 64 bits, 8 KB on 32), so growing never moves the table
+// either and a read finds a cluster with one index. The loader owns one, guards its changes
+// with its store lock and keeps a StoreGate around release so no read is in progress while
+// clusters are freed.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +21,23 @@ class ClusterStore {
   ClusterStore(const ClusterStore&) = delete;
   ClusterStore& operator=(const ClusterStore&) = delete;
 
-  // Releases, then makes room for capacity frames of channelCount channels. More than
-  // kMaxClusters clusters, or an allocation failure, leaves the store released and answers
-  // false.
+  // Releases, then makes room for capacity frames of channelCount channels. A capacity beyond
+  // kMaxFrames leaves the store released and answers false. When memory runs out the answer is
+  // false too, but the store keeps the clusters every channel got and capacity() is what they
+  // hold (a multiple of kClusterSize, perhaps 0); ranOutOfMemory() tells the two apart.
   bool allocate(int channelCount, std::int32_t capacity);
-  // Adds the clusters newCapacity needs; clusters already present stay where they are. More than
-  // kMaxClusters clusters, or an allocation failure, answers false and leaves every cluster in
-  // place (a reader may be inside them): the caller releases once no read is in progress.
+  // Adds the clusters newCapacity needs; clusters already present stay where they are. Beyond
+  // kMaxFrames: false, nothing changes. When memory runs out: false, and the clusters every
+  // channel got stay, capacity() raised to what they hold, as for allocate.
   bool grow(int channelCount, std::int32_t newCapacity);
   // Frees every cluster; capacity() keeps its value.
   void release();
+
+  // A cluster could not be had since the store was last released.
+  bool ranOutOfMemory() const { return ranOutOfMemory_; }
+  // For tests: at most this many clusters (all channels together) are held; a cluster beyond
+  // them fails as if memory were short. Negative: no budget (the default).
+  void setClusterBudget(std::int32_t clusters) { clusterBudget_ = clusters; }
 
   // Copies frames samples per channel (left for channel 0, right for channel 1) to frame
   // positions at .. at + frames - 1. Returns channelCount, or 0 when it is not positive.
@@ -61,10 +71,15 @@ class ClusterStore {
   std::int32_t clusterCount(int channel) const;
 
  private:
-  bool addClusters(int channelCount, std::int32_t clusters);
+  bool take(int channelCount, std::int32_t capacity);
+  std::int32_t addClusters(int channelCount, std::int32_t clusters);
+  std::unique_ptr<float[]> newCluster();
 
   std::unique_ptr<float[]> clusters_[kMaxChannels][kMaxClusters];
   std::int32_t capacity_ = 0;
+  std::int32_t held_ = 0;  // clusters of all channels
+  std::int32_t clusterBudget_ = -1;
+  bool ranOutOfMemory_ = false;
 };
 
 }  // namespace vintrove

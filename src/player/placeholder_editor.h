@@ -29,6 +29,7 @@ class PlaceholderPlayerEditor final : public EditorBase, public PlayerEditorPort
   void showPlaying(bool playing) override;
   void showNotFound() override {}
   void showFileName(const char*) override {}
+  void showOutOfMemory(std::int32_t) override {}
   void showFileInfo(std::int32_t, float, bool) override {}
   void showPosition(float fraction, std::int32_t seconds) override;
   void showLoadingProgress() override {}

@@ -34,6 +34,9 @@ class PlayerEditorPort {
   virtual void showNotFound() = 0;
   // The name of a file whose load the player started itself (a restored state); any thread.
   virtual void showFileName(const char* path) = 0;
+  // Memory ran out while the file decoded: what decoded, seconds long, plays. The name display
+  // says so until the next load; decoding thread.
+  virtual void showOutOfMemory(std::int32_t seconds) = 0;
   virtual void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) = 0;
   virtual void showPosition(float fraction, std::int32_t seconds) = 0;
   virtual void showLoadingProgress() = 0;

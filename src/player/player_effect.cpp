@@ -298,6 +298,11 @@ void PlayerEffect::loadingTick(std::int32_t) {
   if (port != nullptr) port->showLoadingProgress();
 }
 
+void PlayerEffect::outOfMemory(std::int32_t frames) {
+  const std::int32_t rate = fileSampleRate();
+  if (port != nullptr) port->showOutOfMemory(rate > 0 ? frames / rate : 0);
+}
+
 // The loader calls this inside start() while no read is in progress: the new file plays from
 // its first frame, whatever the audio thread did with the position meanwhile.
 void PlayerEffect::loadBegins() {

@@ -73,6 +73,7 @@ class PlayerEffect : public ExtendedEffect, public LoaderOwner {
   // Called by the loader's decoding thread.
   void setLength(std::int32_t frames) override;
   void loadingTick(std::int32_t frames) override;
+  void outOfMemory(std::int32_t frames) override;
   void loadBegins() override;
 
   // Read-only views for the editor and tests.

@@ -22,8 +22,6 @@ namespace {
 
 constexpr float kCapacityMargin = 1.1f;
 constexpr unsigned kMaxBlockFrames = 1152;
-// The most frames a store holds: the clustered store's whole table.
-constexpr std::int32_t kStoreLimit = kMaxClusters * kClusterSize;
 
 }  // namespace
 
@@ -160,6 +158,7 @@ bool SampleLoader::decodeBytes(const unsigned char* bytes, std::int32_t size) {
 void SampleLoader::runDecode(bool yieldAfterEachStep) {
   MpegDecoder decoder;
   decodedFrames.store(0);
+  memoryShort = false;
   if (!decoder.valid()) {
     stopRequested.store(true);
   } else {
@@ -172,10 +171,8 @@ void SampleLoader::runDecode(bool yieldAfterEachStep) {
   complete.store(true);
 }
 
-std::int32_t SampleLoader::storeLimit() const { return kStoreLimit; }
-
 void SampleLoader::decodeStream(MpegDecoder& decoder, bool yieldAfterEachStep) {
-  const StreamPlan plan = planStream(decoder, fileData, fileSize, storeLimit());
+  const StreamPlan plan = planStream(decoder, fileData, fileSize, storeLimit.load());
   // Everything the first report shows is known before it is made.
   bitRate.store(plan.bitRate);
   sampleRate.store(plan.sampleRate);
@@ -198,6 +195,8 @@ bool SampleLoader::makeFirstStore(const StreamPlan& plan) {
     if (!stopRequested.load()) allocated = allocateStore(std::min<std::int32_t>(plan.channels, 2), plan.capacity);
   }
   if (stopRequested.load()) return false;
+  // Short of memory the decode goes on into what the store got.
+  if (memoryShort) return true;
   if (!allocated) refuseTooBig();
   return allocated;
 }
@@ -206,17 +205,23 @@ void SampleLoader::decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bo
   const int storeChannels = std::min<std::int32_t>(plan.channels, 2);
   std::int32_t toSkip = plan.trim.start;
   std::int32_t stored = 0;  // frames written, of which the trim may hold back the last ones
+  bool cutShort = false;    // memory ran out: the frames that still fitted are the last
   const mad_pcm* pcm = &decoder.synthesize();
   while (!stopRequested.load()) {
     const auto frames = static_cast<std::int32_t>(std::min<unsigned>(pcm->length, kMaxBlockFrames));
     const std::int32_t skip = std::min(toSkip, frames);
     toSkip -= skip;
-    const std::int32_t count = frames - skip;
+    std::int32_t count = frames - skip;
     if (count > 0) {
-      if (!makeRoom(stored + count, storeChannels)) break;
+      if (!makeRoom(std::int64_t{stored} + count, storeChannels)) {
+        if (!memoryShort) break;
+        // Every decoded frame shows: the end trim is for the file's real end.
+        count = std::max(0, capacity.load() - stored);
+        cutShort = true;
+      }
       if (yieldAfterEachStep) yieldToOthers();
       const std::int32_t shownBefore = decodedFrames.load();
-      const std::int32_t shown = plan.trim.shownWhileDecoding(stored + count);
+      const std::int32_t shown = cutShort ? stored + count : plan.trim.shownWhileDecoding(stored + count);
       {
         std::lock_guard<platform::Lock> guard(storeLock);
         for (int c = 0; c < storeChannels; ++c) writeChannel(c, storeChannels, *pcm, skip, stored, count);
@@ -227,6 +232,10 @@ void SampleLoader::decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bo
         drawOverview(shownBefore, shown, std::max(plan.firstLength, shown));
         reportTick(shown);
       }
+      if (cutShort) {
+        reportOutOfMemory(shown);
+        break;
+      }
     }
     yieldToOthers();
     if (!nextFrameOfStream(decoder, plan.format)) break;
@@ -235,9 +244,10 @@ void SampleLoader::decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bo
   }
   if (stopRequested.load()) return;
   {
-    // A file that ends short of its frame count keeps what the trim held back.
+    // A file that ends short of its frame count keeps what the trim held back; so does one cut
+    // short by memory.
     std::lock_guard<platform::Lock> guard(storeLock);
-    decodedFrames.store(plan.trim.shownAtEnd(stored));
+    decodedFrames.store(cutShort ? stored : plan.trim.shownAtEnd(stored));
   }
   redrawOverview(decodedFrames.load());
 }
@@ -252,21 +262,26 @@ bool SampleLoader::nextFrameOfStream(MpegDecoder& decoder, const StreamFormat& f
   return false;
 }
 
-bool SampleLoader::makeRoom(std::int32_t needed, int storeChannels) {
+bool SampleLoader::makeRoom(std::int64_t needed, int storeChannels) {
   if (needed <= capacity.load()) return true;
-  if (needed > storeLimit()) {
+  if (memoryShort) return false;
+  const std::int32_t limit = storeLimit.load();
+  if (needed > limit) {
     refuseTooBig();
     return false;
   }
-  std::int32_t newCapacity =
+  const std::int32_t larger =
       truncateToInt32(static_cast<double>(static_cast<float>(capacity.load()) * kCapacityMargin));
-  newCapacity = std::min(std::max(newCapacity, needed), storeLimit());
+  const auto newCapacity =
+      static_cast<std::int32_t>(std::min<std::int64_t>(std::max<std::int64_t>(larger, needed), limit));
   bool grown = false;
   {
     std::lock_guard<platform::Lock> guard(storeLock);
     grown = growStore(storeChannels, newCapacity);
     if (grown) capacity.store(newCapacity);
   }
+  // Short of memory the store keeps what it got, perhaps some of the growth.
+  if (!grown && memoryShort) return needed <= capacity.load();
   if (!grown) refuseTooBig();
   return grown;
 }
@@ -319,6 +334,12 @@ void SampleLoader::reportLength(std::int32_t frames) {
   StoreGate::ReadPass pass(reportGate);
   if (!pass) return;
   if (LoaderOwner* target = owner.load()) target->setLength(frames);
+}
+
+void SampleLoader::reportOutOfMemory(std::int32_t frames) {
+  StoreGate::ReadPass pass(reportGate);
+  if (!pass) return;
+  if (LoaderOwner* target = owner.load()) target->outOfMemory(frames);
 }
 
 void SampleLoader::reportTick(std::int32_t frames) {

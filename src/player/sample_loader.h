@@ -8,6 +8,7 @@
 // still running then frees the loader itself when it ends, so it never touches freed memory.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "player/loader_owner.h"
 #include "player/overview.h"
 #include "player/store_gate.h"
+#include "player/store_layout.h"
 
 struct mad_pcm;
 
@@ -92,6 +94,9 @@ class SampleLoader {
   std::uint32_t loadGeneration() const { return generation.load(); }
   // No more reports to the owner once this returns (none is in progress either).
   void detachOwner();
+  // For tests: the most frames a load stores, below the store's own limit (kMaxFrames), so the
+  // 32-bit build's refusal of a longer file can be had on any build.
+  void limitStore(std::int32_t frames) { storeLimit.store(std::clamp(frames, 0, kMaxFrames)); }
   const char* getPath() const { return path; }
 
   // The editor's overview image (248 x 16, 24-bit); set by the player before each start.
@@ -113,12 +118,10 @@ class SampleLoader {
                              std::int32_t total);
   // The decoding algorithm both loaders share; the contiguous twin yields more often.
   void runDecode(bool yieldAfterEachStep);
-  // The most frames this loader's store holds; a longer file is refused as too big.
-  virtual std::int32_t storeLimit() const;
-
   // Reports to the owner, never overlapping the owner's detachment on destruction.
   void reportLength(std::int32_t frames);
   void reportTick(std::int32_t frames);
+  void reportOutOfMemory(std::int32_t frames);
   bool hasOwner() const { return owner.load() != nullptr; }
 
   static void fillSilence(float** outputs, std::int32_t frames);
@@ -149,6 +152,11 @@ class SampleLoader {
   StoreGate readGate;    // keeps a store release from overlapping a read in progress
   StoreGate reportGate;  // keeps the owner's detachment from overlapping a report
   std::atomic<std::uint32_t> generation{0};
+  // The store could not get all the memory this load asked for and holds what it got
+  // (capacity); the decode fills it and ends there. Decoding thread only.
+  bool memoryShort = false;
+  // The most frames a load stores; a longer file is refused as too big.
+  std::atomic<std::int32_t> storeLimit{kMaxFrames};
 
  private:
   friend struct LoaderDeleter;
@@ -167,8 +175,9 @@ class SampleLoader {
   bool makeFirstStore(const StreamPlan& plan);
   void decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bool yieldAfterEachStep);
   bool nextFrameOfStream(MpegDecoder& decoder, const StreamFormat& format);
-  // Grows the store to hold needed frames; false (after the refusal) when it cannot.
-  bool makeRoom(std::int32_t needed, int storeChannels);
+  // Grows the store to hold needed frames; false when it cannot: after the refusal when the
+  // file is too big, or with memoryShort set and capacity what the store got.
+  bool makeRoom(std::int64_t needed, int storeChannels);
   void writeChannel(int channel, int storeChannels, const mad_pcm& pcm, std::int32_t from,
                     std::int32_t at, std::int32_t count);
   // The whole picture again, against the exact length, once the decode has ended.

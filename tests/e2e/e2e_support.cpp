@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cmath>
@@ -52,6 +53,19 @@ bool PluginSession::playFromStart(const std::string& unixPath, float pitchParame
   return session->getParameter(0) == 1.0f && session->getParameter(2) == 0.0f;
 }
 
+bool PluginSession::waitUntilDecoded(const std::string& unixPath, DWORD limitMs) {
+  const std::string path = testhost::windowsPath(unixPath);
+  return editorWindow->idleUntil(
+      [&] {
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        return true;
+      },
+      limitMs);
+}
+
 void PluginSession::clickAt(POINT where) { editorWindow->clickAt(where.x, where.y); }
 
 std::string dataFile(const char* name) {
@@ -92,6 +106,47 @@ std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const Ref
     wrong += found ? 0 : 1;
   }
   return wrong;
+}
+
+std::int64_t layer1FramesNotPlayed(const testhost::StereoBuffer& rendered,
+                                   const std::vector<unsigned char>& stream, std::int64_t start,
+                                   std::int64_t length) {
+  constexpr std::int64_t kFrameSamples = 384;
+  const long first = static_cast<long>(start / kFrameSamples);
+  const long count = static_cast<long>(rendered.frames() / kFrameSamples) + 2;
+  const ReferenceDecode excerpt = referenceDecodeLayer1Frames(stream, first, count);
+  if (excerpt.channels == 0) return -1;
+  const auto& left = excerpt.samples[0];
+  const auto& right = excerpt.samples[excerpt.channels > 1 ? 1 : 0];
+  std::int64_t wrong = 0;
+  for (std::size_t k = 0; k < rendered.frames(); ++k) {
+    const std::int64_t frame = start + static_cast<std::int64_t>(k);
+    float expectedLeft = 0.0f;
+    float expectedRight = 0.0f;
+    if (frame < length) {
+      const auto at = static_cast<std::size_t>(frame - first * kFrameSamples);
+      if (at >= left.size()) return -1;
+      expectedLeft = left[at];
+      expectedRight = right[at];
+    }
+    wrong += rendered.left[k] == expectedLeft && rendered.right[k] == expectedRight ? 0 : 1;
+  }
+  return wrong;
+}
+
+void expectPlaybackEndsAtExactly(PluginSession& plugin, const std::vector<unsigned char>& stream,
+                                 std::int64_t length, int fileRate) {
+  plugin.effect().setSampleRate(static_cast<float>(fileRate));
+  plugin.effect().setParameter(1, 0.0f);
+  plugin.effect().setParameter(3, 0.5f);  // pitch 0
+  // The player cues trunc(length x fraction).
+  const auto fraction = static_cast<float>(static_cast<double>(length - 3000) / static_cast<double>(length));
+  const auto start = static_cast<std::int64_t>(static_cast<double>(length) * static_cast<double>(fraction));
+  plugin.effect().setParameter(2, fraction);
+  testhost::StereoBuffer rendered;
+  plugin.effect().render(8192, rendered);
+  EXPECT_EQ(layer1FramesNotPlayed(rendered, stream, start, length), 0) << "from frame " << start;
+  EXPECT_EQ(plugin.parameter(0), 0.0f) << "playback ends at the file's length";
 }
 
 MessageBoxWatcher::MessageBoxWatcher(const char* boxCaption) : caption(boxCaption) {

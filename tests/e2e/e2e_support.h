@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dialog_answerer.h"
 #include "editor_window.h"
@@ -52,6 +53,9 @@ class PluginSession {
   // Chooses the file, lets it decode, then stops, goes back to frame 0, sets the pitch parameter
   // and starts again: the next rendered frame plays from frame 0 at that pitch.
   bool playFromStart(const std::string& unixPath, float pitchParameter, int decodeMilliseconds = 300);
+  // Idles until the decode of the file has ended (true) or the limit has passed: the loader
+  // keeps the file open while it decodes, so the file then opens without sharing.
+  bool waitUntilDecoded(const std::string& unixPath, DWORD limitMs);
   void clickAt(POINT where);
   float parameter(std::int32_t index) { return session->getParameter(index); }
 
@@ -77,6 +81,20 @@ float speedRatio(float pitchParameter, float hostRate, int fileRate);
 // size; a frame either side is accepted for float rounding). Frames past the end wrap.
 std::int64_t framesNotFromFile(const testhost::StereoBuffer& rendered, const ReferenceDecode& file,
                                std::int64_t start, float ratio);
+
+// Counts rendered frames that are not frames start, start + 1, .. of an MPEG-1 layer I stream
+// (played at ratio 1 with loop off, from a cue) up to `length`, or not silence after it, where
+// playback stops. -1 when the stream has no frame for one of them.
+std::int64_t layer1FramesNotPlayed(const testhost::StereoBuffer& rendered,
+                                   const std::vector<unsigned char>& stream, std::int64_t start,
+                                   std::int64_t length);
+
+// Cues the host's Position parameter a few thousand frames before the end of a layer I file of
+// `length` frames, with loop off, the host at the file's rate and pitch 0, and plays past the
+// end: the last frames are the file's, the block goes silent at exactly `length` and Playing
+// turns off.
+void expectPlaybackEndsAtExactly(PluginSession& plugin, const std::vector<unsigned char>& stream,
+                                 std::int64_t length, int fileRate);
 
 // Clicks away message boxes with the given caption, from a thread of its own; counts them.
 class MessageBoxWatcher {

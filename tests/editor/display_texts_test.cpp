@@ -38,6 +38,19 @@ TEST(DisplayTexts, ElapsedTimeAndBitRate) {
   EXPECT_STREQ(text, "320");
 }
 
+TEST(DisplayTexts, OutOfMemoryNamesTheDecodedLengthInMinutesAndSeconds) {
+  const struct {
+    std::int32_t seconds;
+    const char* shown;
+  } cases[] = {{2467, "Out of memory at 41:07"}, {9, "Out of memory at 0:09"},
+               {7325, "Out of memory at 122:05"}, {-4, "Out of memory at 0:00"}};
+  for (const auto& c : cases) {
+    char text[kDisplayTextCapacity];
+    formatOutOfMemory(text, c.seconds);
+    EXPECT_STREQ(text, c.shown) << c.seconds;
+  }
+}
+
 TEST(DisplayTexts, FileNameDropsFolderAndLastExtension) {
   const struct {
     const char* path;

@@ -242,6 +242,54 @@ TEST_F(PlayerEditorTest, AFileThatCannotBeOpenedKeepsNotFoundInView) {
   EXPECT_EQ(parameter(0), 0.0f);
 }
 
+// Memory for four clusters of each channel of a 20-second file: the name display says why the
+// file stops at 0:09, also when the decode ends before the editor shows the file's name, and
+// the next load shows its name again.
+TEST_F(PlayerEditorTest, ADecodeOutOfMemorySaysSoInTheNameDisplayUntilTheNextLoad) {
+  openEditor();
+  TempFile twentySeconds(writeLayer1(44100, 128, 2, 2297), ".mp1");
+  const std::string next = testDataPath("l2_32k_mono_64k.mp2");
+  ClusterSampleLoader& loader = *effect.getLoader();
+  const struct {
+    std::int32_t budget;
+    const char* shown;
+  } cases[] = {{8, "Out of memory at 0:09"}, {0, "Out of memory at 0:00"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.budget);
+    loader.setClusterBudget(c.budget);
+    const char* drop[] = {twentySeconds.path().c_str()};
+    ASSERT_TRUE(editor->loadDroppedFiles(drop, 1));
+    for (int i = 0; i < 2000 && !loader.isComplete(); ++i) pumpMessages(5);
+    ASSERT_TRUE(loader.isComplete());
+    editor->idle();
+    EXPECT_EQ(text(kFileNameChild), c.shown);
+
+    loader.setClusterBudget(-1);
+    const char* nextDrop[] = {next.c_str()};
+    ASSERT_TRUE(editor->loadDroppedFiles(nextDrop, 1));
+    editor->idle();
+    EXPECT_EQ(text(kFileNameChild), "l2_32k_mono_64k");
+    for (int i = 0; i < 2000 && !loader.isComplete(); ++i) pumpMessages(5);
+    editor->idle();
+    EXPECT_EQ(text(kFileNameChild), "l2_32k_mono_64k");
+  }
+}
+
+// The decoding thread can report before the GUI thread shows the name of the file it chose.
+TEST_F(PlayerEditorTest, AnEarlyEndReportedBeforeTheNameIsShownStaysInView) {
+  openEditor();
+  const std::string song = testDataPath("l2_32k_mono_64k.mp2");
+  effect.loadFile(song.c_str());
+  editor->showOutOfMemory(3);
+  editor->showFileName(song.c_str());
+  editor->idle();
+  EXPECT_EQ(text(kFileNameChild), "Out of memory at 0:03");
+  effect.loadFile(song.c_str());
+  editor->showFileName(song.c_str());
+  editor->idle();
+  EXPECT_EQ(text(kFileNameChild), "l2_32k_mono_64k") << "a new load shows its name";
+}
+
 TEST_F(PlayerEditorTest, ReopeningDuringPlaybackShowsTheRealState) {
   openEditor();
   const std::string song = testDataPath("l2_48k_stereo_192k.mp2");
@@ -333,9 +381,10 @@ TEST_F(PlayerEditorTest, TheOverviewImageOutlivesTheWindow) {
 // A decoding thread may outlive its player (here it sits in the "file too big" box past the
 // 1000 ms the player waits): the overview image it draws into lives until that thread ends.
 TEST(PlayerEditorLifetime, TheOverviewImageOutlivesADecodingThreadThatOutlivesThePlayer) {
-  // More than the store's 100,000,000 frames: 261,000 frames of 384 samples.
+  // More than the 32-bit store's 100,000,000 frames: 261,000 frames of 384 samples.
   TempFile huge(writeLayer1(48000, 32, 1, 261000), ".mp1");
   auto player = std::make_unique<PlayerEffect>(nullptr, &PlayerEditor::create);
+  player->getLoader()->limitStore(kNarrowMaxFrames);
   auto* editor = dynamic_cast<PlayerEditor*>(player->editorPort());
   ASSERT_NE(editor, nullptr);
   const std::weak_ptr<const void> image = editor->overviewOwner();

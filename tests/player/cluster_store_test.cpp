@@ -91,7 +91,8 @@ TEST(ClusterStoreAllocation, AllocatesTheClustersOfEachChannel) {
   EXPECT_EQ(store.clusterCount(1), 1) << "more channels than the table has use both rows";
 }
 
-TEST(ClusterStoreAllocation, AcceptsTheFullTableAndRefusesOneFrameMore) {
+TEST(ClusterStoreAllocation, AcceptsTheFullTableAndRefusesOneFrameMoreOn32Bits) {
+  if constexpr (kWideAddressSpace) GTEST_SKIP() << "a 64-bit store holds every int32 capacity";
   ClusterStore store;
   ASSERT_TRUE(store.allocate(1, 100000000));
   EXPECT_EQ(store.clusterCount(0), 1000);
@@ -130,7 +131,8 @@ TEST(ClusterStoreGrowth, AddsOnlyTheClustersTheNewCapacityNeeds) {
 }
 
 // The samples stay readable: the loader releases them only once no read is in progress.
-TEST(ClusterStoreGrowth, BeyondTheTableIsRefusedAndLeavesTheClusters) {
+TEST(ClusterStoreGrowth, BeyondTheTableIsRefusedAndLeavesTheClustersOn32Bits) {
+  if constexpr (kWideAddressSpace) GTEST_SKIP() << "a 64-bit store holds every int32 capacity";
   ClusterStore store;
   ASSERT_TRUE(store.allocate(2, 250000));
   EXPECT_FALSE(store.grow(2, 100000001));
@@ -145,6 +147,104 @@ TEST(ClusterStoreGrowth, RefillsAReleasedStoreSoAppendsHaveClusters) {
   store.release();
   ASSERT_TRUE(store.grow(1, 150001));
   EXPECT_EQ(store.clusterCount(0), 2);
+}
+
+// Every frame a position can name: the table's last cluster starts at frame 2,147,400,000 and
+// holds 83,647 frames. One channel takes 8.6 GB of address space but few pages (AddressSanitizer's
+// shadow of it is about 1.3 GB for the few seconds the test runs).
+TEST(ClusterStoreAllocation, On64BitsHoldsEveryFrameAPositionNames) {
+  if constexpr (!kWideAddressSpace) GTEST_SKIP() << "a 32-bit store stops at 100,000,000 frames";
+  constexpr std::int32_t kLength = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kTail = 150000;  // the file's end, from cluster 21,473 on
+  constexpr std::int32_t kFirst = kLength - kTail;
+  auto value = [](std::int64_t frame) { return static_cast<float>(frame % 997 + 1); };
+  ClusterStore store;
+  ASSERT_TRUE(store.allocate(1, kLength));
+  EXPECT_EQ(store.clusterCount(0), 21475);
+  std::vector<float> block;
+  for (std::int64_t i = kFirst; i < kLength; ++i) block.push_back(value(i));
+  store.append(block.data(), nullptr, 1, kFirst, kTail);
+  block.clear();
+  for (std::int32_t i = 0; i < 100; ++i) block.push_back(value(i));
+  store.append(block.data(), nullptr, 1, 0, 100);
+  EXPECT_EQ(store.sampleAt(0, kLength - 1), value(kLength - 1));
+
+  // Ratio 1 over the last cluster boundary and the file's end.
+  std::vector<float> out(kTail + 100);
+  store.readChannel(out.data(), 0, kTail + 100, kFirst, 1.0f, true, kLength);
+  for (std::int64_t i = 0; i < kTail + 100; ++i) {
+    ASSERT_EQ(out[static_cast<std::size_t>(i)], value((kFirst + i) % kLength)) << i;
+  }
+  // Both outputs from one stepped position, at ratio 1 and at 1.5; from the last position
+  // inside, L - 0.25, a step of 1.5 passes 2^63 in 32.32 before it wraps.
+  const struct {
+    FixedFrames start;
+    FixedFrames step;
+  } steps[] = {{wholeFrames(kLength - 70), kOneFrame},
+               {wholeFrames(kLength - 70) + kOneFrame * 3 / 4, kOneFrame * 3 / 2}};
+  for (const auto& s : steps) {
+    std::vector<float> left(100), right(100);
+    store.readStereo(left.data(), right.data(), 0, 0, 100, s.start, s.step, true, kLength);
+    const std::uint64_t end = static_cast<std::uint64_t>(wholeFrames(kLength));
+    for (std::uint64_t i = 0; i < 100; ++i) {
+      const std::uint64_t at = (static_cast<std::uint64_t>(s.start) + i * static_cast<std::uint64_t>(s.step)) % end;
+      const auto frame = static_cast<std::int64_t>(at >> kFractionBits);
+      ASSERT_EQ(left[i], value(frame)) << "step " << s.step << " sample " << i;
+      ASSERT_EQ(right[i], value(frame)) << "step " << s.step << " sample " << i;
+    }
+  }
+}
+
+// Short of memory the store keeps the clusters every channel got: the frames there can still be
+// decoded and played. A cluster that only one channel got goes back.
+TEST(ClusterStoreOutOfMemory, AllocationKeepsTheClustersEveryChannelGot) {
+  ClusterStore store;
+  store.setClusterBudget(7);  // clusters 0 to 2 of both channels, then cluster 3 of channel 0
+  EXPECT_FALSE(store.allocate(2, 1000000));
+  EXPECT_TRUE(store.ranOutOfMemory());
+  EXPECT_EQ(store.clusterCount(0), 3);
+  EXPECT_EQ(store.clusterCount(1), 3);
+  EXPECT_EQ(store.capacity(), 300000);
+  fill(store, 0, 300000);
+  for (std::int32_t i = 0; i < 300000; i += 997) {
+    ASSERT_EQ(store.sampleAt(0, i), leftSample(i)) << i;
+    ASSERT_EQ(store.sampleAt(1, i), rightSample(i)) << i;
+  }
+  std::int32_t room = -1;
+  EXPECT_EQ(store.writable(0, 300000, room), nullptr);
+  EXPECT_EQ(room, 0);
+
+  store.setClusterBudget(0);
+  EXPECT_FALSE(store.allocate(1, 10));
+  EXPECT_TRUE(store.ranOutOfMemory());
+  EXPECT_EQ(store.clusterCount(0), 0);
+  EXPECT_EQ(store.capacity(), 0);
+
+  store.setClusterBudget(-1);
+  ASSERT_TRUE(store.allocate(2, 1000000));
+  EXPECT_FALSE(store.ranOutOfMemory()) << "a new allocation starts clean";
+  EXPECT_EQ(store.clusterCount(0), 10);
+  EXPECT_EQ(store.clusterCount(1), 10);
+}
+
+TEST(ClusterStoreOutOfMemory, GrowthKeepsTheSamplesAndTheClustersItGot) {
+  ClusterStore store;
+  ASSERT_TRUE(store.allocate(2, 250000));
+  fill(store, 0, 250000);
+  store.setClusterBudget(11);  // the 6 held, clusters 3 and 4 of both, cluster 5 of channel 0
+  EXPECT_FALSE(store.grow(2, 1000000));
+  EXPECT_TRUE(store.ranOutOfMemory());
+  EXPECT_EQ(store.clusterCount(0), 5);
+  EXPECT_EQ(store.clusterCount(1), 5);
+  EXPECT_EQ(store.capacity(), 500000);
+  fill(store, 250000, 250000);
+  for (std::int32_t i = 0; i < 500000; ++i) {
+    ASSERT_EQ(store.sampleAt(0, i), leftSample(i)) << i;
+    ASSERT_EQ(store.sampleAt(1, i), rightSample(i)) << i;
+  }
+  store.release();
+  EXPECT_FALSE(store.ranOutOfMemory());
+  EXPECT_EQ(store.clusterCount(0), 0);
 }
 
 TEST(ClusterStoreAppend, DecoderBlocksCrossClusterBoundaries) {

@@ -86,14 +86,23 @@ std::vector<unsigned char> writeLayer1(int sampleRate, int bitRateKbps, int chan
   while (nb >= 2 && fixedBits + 12L * nb * channels > slotsPerFrame * 32) --nb;
   if (nb < 2) throw std::invalid_argument("bit rate too low for the channels");
 
-  // Each sample of the tone is +-0.7071 * amplitude (a quarter-rate cosine shifted by 1/8 cycle).
-  const double peak = signal.amplitude * std::cos(kPi / 4.0);
-  const int sfIndex = scalefactorIndex(peak);
-  const double scale = std::pow(2.0, 1.0 - sfIndex / 3.0);
-
   std::vector<unsigned char> out;
   long rest = 0;
+  double amplitude = 0.0;
+  int sfIndex = 0;
+  double scale = 1.0;
   for (int f = 0; f < frames; ++f) {
+    const double frameAmplitude = signal.frameAmplitude ? signal.frameAmplitude(f) : signal.amplitude;
+    if (!(frameAmplitude > 0.0 && frameAmplitude <= 1.0)) {
+      throw std::invalid_argument("frame amplitude must be in (0, 1]");
+    }
+    if (f == 0 || frameAmplitude != amplitude) {
+      amplitude = frameAmplitude;
+      // Each sample of the tone is +-0.7071 * amplitude (a quarter-rate cosine shifted by 1/8
+      // cycle).
+      sfIndex = scalefactorIndex(amplitude * std::cos(kPi / 4.0));
+      scale = std::pow(2.0, 1.0 - sfIndex / 3.0);
+    }
     rest += slotsRest;
     const bool padded = rest >= sampleRate;
     if (padded) rest -= sampleRate;
@@ -128,8 +137,7 @@ std::vector<unsigned char> writeLayer1(int sampleRate, int bitRateKbps, int chan
     }
     for (int s = 0; s < kSamplesPerSubband; ++s) {
       const long n = static_cast<long>(f) * kSamplesPerSubband + s;
-      const double value =
-          signal.amplitude * std::cos(kPi / 2.0 * static_cast<double>(n) - kPi / 4.0);
+      const double value = amplitude * std::cos(kPi / 2.0 * static_cast<double>(n) - kPi / 4.0);
       for (int sb = 0; sb < kSubbands; ++sb) {
         for (int c = 0; c < channels; ++c) {
           if (signal.subband[static_cast<std::size_t>(c)] == sb) {

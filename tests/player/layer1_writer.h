@@ -11,6 +11,8 @@ namespace vintrove::test {
 struct Layer1Signal {
   std::array<int, 2> subband{3, 3};  // per channel, 0..31
   double amplitude = 0.5;            // peak of the tone, 1 = full scale
+  // When set, the peak of each frame's tone instead (0 < peak <= 1), so that frames differ.
+  double (*frameAmplitude)(int frame) = nullptr;
 };
 
 // Frequency in Hz of the tone that a subband carries: (2 * subband + 1) * sampleRate / 128.

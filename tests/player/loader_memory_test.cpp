@@ -1,5 +1,5 @@
 // A file too long for the store is refused without keeping anything of it: once the warning is
-// up the store is freed (the process's committed memory is back where it was before the load)
+// up the store is freed (the memory the process holds is back where it was before the load)
 // and the length is 0, so the player holds neither memory nor a length with nothing to play. The
 // store's limit is made small here (100 clusters, 10,000,000 frames) so that the test decodes a
 // 3.5-minute file instead of a 38-minute one; the refusal is the same at any limit.
@@ -18,7 +18,7 @@
 #include "platform/message_box.h"
 #include "player/cluster_sample_loader.h"
 #include "player/store_layout.h"
-#include "process_memory.h"
+#include "memory_in_use.h"
 #include "temp_file.h"
 
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=0:thread_local_quarantine_size_kb=0"; }
@@ -29,15 +29,6 @@ namespace {
 constexpr std::int32_t kLimit = 100 * kClusterSize;
 constexpr std::int64_t kMegabyte = 1 << 20;
 
-template <class Base>
-class LoaderWithASmallLimit : public Base {
- public:
-  using Base::Base;
-
- protected:
-  std::int32_t storeLimit() const override { return kLimit; }
-};
-
 // Allocates nothing while the load runs: the measure sees only the loader's memory (a growing
 // list of reports would sit among the freed clusters and keep the heap's pages committed).
 class MeasuringOwner : public LoaderOwner {
@@ -47,7 +38,7 @@ class MeasuringOwner : public LoaderOwner {
     ++lengths;
   }
   void loadingTick(std::int32_t frames) override {
-    if (frames >= kLimit - 100000 && full.load() == 0) full.store(committedBytes());
+    if (frames >= kLimit - 100000 && full.load() == 0) full.store(memoryInUse());
   }
   std::atomic<std::int32_t> lastLength{-1};
   std::atomic<int> lengths{0};
@@ -67,20 +58,21 @@ class LoaderRefusal : public ::testing::Test {
   void TearDown() override { platform::setWarningHandler(nullptr); }
 };
 
-using LoaderTypes = ::testing::Types<LoaderWithASmallLimit<ClusterSampleLoader>, LoaderWithASmallLimit<SampleLoader>>;
+using LoaderTypes = ::testing::Types<ClusterSampleLoader, SampleLoader>;
 TYPED_TEST_SUITE(LoaderRefusal, LoaderTypes);
 
 TYPED_TEST(LoaderRefusal, AFileLongerThanTheStoreLeavesNoMemoryAndNoLength) {
   // 26,100 stereo layer I frames of 384: 10,022,400 frames, 22,400 more than the store holds.
   TempFile file(writeLayer1(48000, 64, 2, 26100), ".mp1");
-  const std::int64_t before = committedBytes();
+  const std::int64_t before = memoryInUse();
   ASSERT_GT(before, 0);
   MeasuringOwner owner;
   auto loader = makeLoader<TypeParam>(&owner);
+  loader->limitStore(kLimit);
   ASSERT_TRUE(loader->start(file.path().c_str()));
   ASSERT_TRUE(waitForLoad(*loader));
   const std::int64_t full = owner.full.load();
-  const std::int64_t after = committedBytes();
+  const std::int64_t after = memoryInUse();
 
   EXPECT_EQ(warnings.load(), 1);
   // The store did hold the file up to its limit (two channels of 4-byte samples)...

@@ -47,6 +47,11 @@ class RecordingOwner : public LoaderOwner {
     }
   }
 
+  void outOfMemory(std::int32_t frames) override {
+    std::lock_guard<std::mutex> guard(mutex_);
+    outOfMemory_.push_back(frames);
+  }
+
   // The next tick reporting at least frames keeps the decoding thread until release().
   void holdAtTick(std::int32_t frames) {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -80,12 +85,17 @@ class RecordingOwner : public LoaderOwner {
     std::lock_guard<std::mutex> guard(mutex_);
     return ticks_;
   }
+  std::vector<std::int32_t> outOfMemoryReports() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return outOfMemory_;
+  }
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::int32_t> lengths_;
   std::vector<std::int32_t> ticks_;
+  std::vector<std::int32_t> outOfMemory_;
   std::function<void(std::int32_t)> onTick_;
   std::function<void(std::int32_t)> onLength_;
   std::int32_t holdAt_ = -1;

@@ -162,6 +162,29 @@ TEST(OverviewTicks, SpacingDependsOnTheFileLength) {
   }
 }
 
+// Three hours at 44.1 kHz, 476,280,000 frames (beyond what a 32-bit store holds), drawn block
+// by block as the loader does: all 248 columns of 43.5 s get their bar, from sub-samples inside
+// the file, and a line marks every 10 minutes: the single-precision 1/248 puts the 90-minute
+// mark in column 123 and, as for 120 s, the end of the file in the last column.
+TEST(OverviewTicks, ThreeHoursDrawEveryColumnWithALineEveryTenMinutes) {
+  constexpr std::int32_t kTotal = 3 * 3600 * kRate;
+  SquareWaveStore store;
+  store.amplitude[0] = 1.0f;
+  store.amplitude[1] = 1.0f;
+  Picture picture = blankPicture();
+  draw(picture, 0, 0, kTotal, store);
+  for (std::int32_t at = 0; at < kTotal; at += 1000000) {
+    const std::int32_t to = std::min(at + 1000000, kTotal);
+    store.stored = to;
+    draw(picture, at, to, kTotal, store);
+  }
+  const std::set<int> ticks = {13,  27,  41,  55,  68,  82,  96,  110, 123,
+                               137, 151, 165, 179, 192, 206, 220, 234, 247};
+  for (int column = 0; column < kOverviewWidth; ++column) {
+    expectBar(picture, column, 0, 15, ticks.count(column) != 0 ? kOverviewTickColour : kBlack);
+  }
+}
+
 TEST(OverviewRange, PaintsTheColumnsOfTheDecodedRangeOnly) {
   const struct {
     const char* name;

@@ -131,9 +131,11 @@ TEST(PlayerLoading, AMissingFileLeavesThePlayingFileAtItsRate) {
   EXPECT_EQ(p.player->getPosition(), 512);
 }
 
-// More frames than the store holds (100,000,000): 261,000 layer I frames of 384 samples at
-// 32 kbit/s, 8.4 MB. The load shows its box once the store is full.
-std::vector<unsigned char> fileTooBigForTheStore() { return writeLayer1(48000, 32, 1, 261000); }
+// More frames than the store limit the test sets (1,000,000 frames; a 32-bit build's own is
+// 100,000,000): 3000 layer I frames of 384 samples. The load shows its box once the store is
+// full, after a moment of decoding.
+constexpr std::int32_t kTestStoreLimit = 1000000;
+std::vector<unsigned char> fileTooBigForTheStore() { return writeLayer1(48000, 32, 1, 3000); }
 
 struct HeldBox {
   static inline std::atomic<int> shown{0};
@@ -151,6 +153,7 @@ TEST(PlayerLoading, WhileTheBoxIsUpANewFileIsRefusedWithinASecond) {
   TempFile tooBig(fileTooBigForTheStore());
   {
     RecordedPlayer p;
+    p.player->getLoader()->limitStore(kTestStoreLimit);
     p.player->loadFile(tooBig.path().c_str());
     ASSERT_TRUE(waitUntil([] { return HeldBox::shown.load() == 1; }));
     p.player->setPlaying(false);

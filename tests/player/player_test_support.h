@@ -56,6 +56,10 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
     std::lock_guard<std::mutex> guard(mutex);
     fileNames.emplace_back(path);
   }
+  void showOutOfMemory(std::int32_t seconds) override {
+    std::lock_guard<std::mutex> guard(mutex);
+    outOfMemoryAt.push_back(seconds);
+  }
   void showFileInfo(std::int32_t bitRate, float seconds, bool stereo) override {
     std::lock_guard<std::mutex> guard(mutex);
     fileInfo.push_back({bitRate, seconds, stereo});
@@ -77,6 +81,7 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
     positions.clear();
     fileInfo.clear();
     fileNames.clear();
+    outOfMemoryAt.clear();
     notFound = 0;
     progress = 0;
   }
@@ -87,6 +92,7 @@ class RecordingPort final : public EditorBase, public PlayerEditorPort {
   std::vector<PositionShown> positions;
   std::vector<FileInfoShown> fileInfo;
   std::vector<std::string> fileNames;
+  std::vector<std::int32_t> outOfMemoryAt;
   int notFound = 0;
   int progress = 0;
   std::vector<unsigned char> overview = std::vector<unsigned char>(kOverviewBytes);

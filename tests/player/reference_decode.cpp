@@ -62,6 +62,50 @@ ReferenceDecode referenceDecode(const std::vector<unsigned char>& fileBytes) {
   return result;
 }
 
+namespace {
+
+// Bytes of the MPEG-1 layer I frame whose header starts at `at`; 0 where no such header is.
+std::size_t layer1FrameBytes(const std::vector<unsigned char>& bytes, std::size_t at) {
+  if (at + 4 > bytes.size() || bytes[at] != 0xFF || (bytes[at + 1] & 0xFE) != 0xFE) return 0;
+  const int bitRateIndex = bytes[at + 2] >> 4;
+  const int rateIndex = (bytes[at + 2] >> 2) & 3;
+  const int padding = (bytes[at + 2] >> 1) & 1;
+  static constexpr long kRates[3] = {44100, 48000, 32000};
+  if (bitRateIndex == 0 || bitRateIndex == 15 || rateIndex == 3) return 0;
+  return static_cast<std::size_t>((12L * bitRateIndex * 32000 / kRates[rateIndex] + padding) * 4);
+}
+
+}  // namespace
+
+ReferenceDecode referenceDecodeLayer1Frames(const std::vector<unsigned char>& streamBytes, long first,
+                                            long count) {
+  constexpr long kWarmUp = 3;
+  constexpr long kFrameSamples = 384;
+  const long from = std::max(0L, first - kWarmUp);
+  std::size_t begin = streamBytes.size();
+  std::size_t end = streamBytes.size();
+  std::size_t at = 0;
+  for (long frame = 0; frame <= first + count; ++frame) {
+    if (frame == from) begin = at;
+    if (frame == first + count) {
+      end = at;
+      break;
+    }
+    const std::size_t size = layer1FrameBytes(streamBytes, at);
+    if (size == 0) break;
+    at = std::min(at + size, streamBytes.size());
+  }
+  if (begin >= end) return {};
+  ReferenceDecode decode = referenceDecode(std::vector<unsigned char>(
+      streamBytes.begin() + static_cast<std::ptrdiff_t>(begin), streamBytes.begin() + static_cast<std::ptrdiff_t>(end)));
+  const auto dropped = static_cast<std::size_t>((first - from) * kFrameSamples);
+  for (auto& channel : decode.samples) {
+    channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(std::min(dropped, channel.size())));
+  }
+  decode.frames -= static_cast<int>(first - from);
+  return decode;
+}
+
 std::vector<unsigned char> readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -23,6 +23,13 @@ struct ReferenceDecode {
 
 ReferenceDecode referenceDecode(const std::vector<unsigned char>& fileBytes);
 
+// The plain decode of MPEG-1 layer I frames first .. first + count - 1 of a stream (fewer at its
+// end), without decoding the whole stream: a layer I frame holds nothing of earlier frames, and
+// the synthesis filter's memory (512 samples) is filled by decoding from up to three frames
+// earlier, whose output is dropped. The samples equal those of the whole decode.
+ReferenceDecode referenceDecodeLayer1Frames(const std::vector<unsigned char>& streamBytes, long first,
+                                            long count);
+
 // Throws std::runtime_error when the file cannot be read.
 ReferenceDecode referenceDecodeFile(const std::string& path);
 std::vector<unsigned char> readFileBytes(const std::string& path);

@@ -82,6 +82,39 @@ TEST(Layer1Writer, AmplitudeSetsTheLevel) {
   }
 }
 
+double steppedAmplitude(int frame) { return 0.1 + 0.1 * (frame % 8); }
+
+TEST(Layer1Writer, AFrameAmplitudeSetsEachFramesLevel) {
+  Layer1Signal signal;
+  signal.frameAmplitude = &steppedAmplitude;
+  const ReferenceDecode decoded = referenceDecode(writeLayer1(44100, 64, 2, 20, signal));
+  ASSERT_EQ(decoded.frames, 20);
+  for (int frame = 1; frame < 19; ++frame) {
+    // The filter banks delay each frame by about 220 samples.
+    const std::vector<float> inside(decoded.samples[1].begin() + frame * 384 + 240,
+                                    decoded.samples[1].begin() + frame * 384 + 560);
+    EXPECT_NEAR(rms(inside, 0), steppedAmplitude(frame) / std::sqrt(2.0), 0.03) << "frame " << frame;
+  }
+}
+
+// The excerpt helper: frames decoded from a few frames before equal the whole decode's.
+TEST(Layer1Writer, AnExcerptDecodesAsTheWholeStreamDoes) {
+  Layer1Signal signal;
+  signal.frameAmplitude = &steppedAmplitude;
+  const std::vector<unsigned char> bytes = writeLayer1(44100, 64, 2, 200, signal);
+  const ReferenceDecode whole = referenceDecode(bytes);
+  for (long first : {0L, 1L, 2L, 3L, 117L, 195L}) {
+    const ReferenceDecode excerpt = referenceDecodeLayer1Frames(bytes, first, 10);
+    const long frames = std::min(10L, 200 - first);
+    ASSERT_EQ(excerpt.frames, frames) << first;
+    for (int c = 0; c < 2; ++c) {
+      const auto& all = whole.samples[static_cast<std::size_t>(c)];
+      const std::vector<float> expected(all.begin() + first * 384, all.begin() + (first + frames) * 384);
+      EXPECT_TRUE(excerpt.samples[static_cast<std::size_t>(c)] == expected) << "from frame " << first;
+    }
+  }
+}
+
 TEST(Layer1Writer, RefusesAFrameTooSmallForTwoChannels) {
   EXPECT_THROW(writeLayer1(48000, 32, 2, 1), std::invalid_argument);
   EXPECT_NO_THROW(writeLayer1(48000, 64, 2, 1));

@@ -18,6 +18,11 @@ function(vintrove_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gmock GTest::gtest_main vintrove_warnings)
+  # The test code itself needs no -O3 (what it tests, the libraries and the DLL, keep theirs):
+  # at -O1, and with GoogleTest's headers parsed once per program, the test programs build in
+  # about half the time.
+  target_compile_options(${name} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-O1>)
+  target_precompile_headers(${name} PRIVATE <gtest/gtest.h>)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${_report_prefix}${VINTROVE_TEST_REPORTS}/${name}.xml)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
   if(ARG_LABELS)

@@ -37,16 +37,17 @@ build_flavour() {
   cmake --build "$(flavour_dir "$1")" -j "$jobs" "${targets[@]}"
 }
 
-# A virtual X display for the Windows GUI under Wine; stopped when the calling script exits.
+# Virtual X displays for the Windows GUI under Wine; stopped when the calling script exits.
 # Xvfb picks the first display number that is wholly free and reports it (-displayfd): the
 # socket files in /tmp are not all there is, since a chroot or container sharing the network
 # namespace also shares the abstract X sockets, and a clash connects the tests to a foreign server.
-start_virtual_display() {
-  [ -n "${VINTROVE_DISPLAY_STARTED:-}" ] && return 0
+xvfb_pids=()
+wine_prefixes=()
+new_display() {  # sets display_number
   local number_file
   number_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
+  xvfb_pids+=($!)
   local i n=""
   for i in $(seq 1 100); do
     n=$(tr -dc 0-9 <"$number_file")
@@ -55,26 +56,36 @@ start_virtual_display() {
   done
   rm -f "$number_file"
   [ -n "$n" ] || { echo "run: the virtual display did not start" >&2; return 1; }
-  export DISPLAY=":$n"
+  display_number=$n
+}
+
+start_virtual_display() {
+  [ -n "${VINTROVE_DISPLAY_STARTED:-}" ] && return 0
+  new_display || return 1
+  export DISPLAY=":$display_number"
   export VINTROVE_DISPLAY_STARTED=1
 }
 
 # A persistent wineserver keeps each test program's start short; the prefix is made once.
 # Wine's own service processes are started here, with their output going nowhere: started by
 # the first test instead, they would inherit its output pipe and keep CTest waiting forever.
-start_wine() {
-  mkdir -p "$VINTROVE_WINEPREFIX"
-  if [ ! -f "$VINTROVE_WINEPREFIX/system.reg" ]; then
-    echo "run: preparing the Wine prefix (first time only)"
+# A prefix's desktop belongs to the display it first starts on, so call this on that display.
+start_wine() {  # [prefix], the build's own by default
+  local prefix=${1:-$VINTROVE_WINEPREFIX}
+  mkdir -p "$prefix"
+  if [ ! -f "$prefix/system.reg" ]; then
+    echo "run: preparing the Wine prefix $(basename "$prefix") (first time only)"
   fi
-  wineserver -p </dev/null >/dev/null 2>&1 || true
-  wineboot </dev/null >/dev/null 2>&1 || true
+  wine_prefixes+=("$prefix")
+  WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineboot </dev/null >/dev/null 2>&1 || true
   # Without a window manager on the virtual display, Wine waits 2 s for every managed window
   # to be withdrawn; unmanaged windows close at once.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }
 
 stop_background() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  local prefix pid
+  for prefix in "${wine_prefixes[@]}"; do WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true; done
+  for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every test: native (AddressSanitizer and UBSan), the threading
-# tests again under ThreadSanitizer, win32 and win64 under Wine on a virtual display. Ends with
+# tests again under ThreadSanitizer, win32 and win64 under Wine on virtual displays. Ends with
 # one plain line: "N passed, N failed".
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,19 +25,59 @@ for flavour in "${flavours[@]}"; do
   fi
 done
 
-start_virtual_display
-start_wine
-
-for flavour in "${ran[@]}"; do
+test_flavour() {
+  local flavour=$1 dir started selection=()
   dir=$(flavour_dir "$flavour")
-  echo "== test $flavour"
   rm -rf "$dir/test-reports" "$dir/ctest-junit.xml"
-  selection=()
   [ "$flavour" = tsan ] && selection=(-R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$")
   started=$SECONDS
   ctest --test-dir "$dir" -j "$jobs" --timeout 300 --output-on-failure --output-junit "$dir/ctest-junit.xml" "${selection[@]}"
   echo "run: tested $flavour in $((SECONDS - started)) s"
+}
+
+# The two Windows flavours run side by side, each on a display and in a Wine prefix of its own:
+# their GUI tests drive the pointer and the keyboard, which one display has only one of, and they
+# spend most of their time waiting for windows rather than computing. The Linux flavours go
+# first, on their own, as their tests compute throughout.
+windows=()
+for flavour in "${ran[@]}"; do
+  case "$flavour" in
+    win*) windows+=("$flavour") ;;
+    *) echo "== test $flavour"; test_flavour "$flavour" ;;
+  esac
 done
+if [ ${#windows[@]} -gt 0 ]; then
+  start_virtual_display
+  declare -A display_of prefix_of
+  pids=()
+  for flavour in "${windows[@]}"; do
+    if [ "$flavour" = "${windows[0]}" ]; then
+      display_of[$flavour]=$DISPLAY
+      prefix_of[$flavour]=$VINTROVE_WINEPREFIX
+    else
+      new_display || exit 1
+      display_of[$flavour]=":$display_number"
+      prefix_of[$flavour]="$top/build/wineprefix-$flavour"
+    fi
+    (export DISPLAY=${display_of[$flavour]}; start_wine "${prefix_of[$flavour]}") &
+    pids+=($!)
+    wine_prefixes+=("${prefix_of[$flavour]}")
+  done
+  wait "${pids[@]}"
+  pids=()
+  for flavour in "${windows[@]}"; do
+    (
+      export DISPLAY=${display_of[$flavour]} WINEPREFIX=${prefix_of[$flavour]} VINTROVE_WINEPREFIX=${prefix_of[$flavour]}
+      test_flavour "$flavour"
+    ) >"$(flavour_dir "$flavour")/test-output.txt" 2>&1 &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  for flavour in "${windows[@]}"; do
+    echo "== test $flavour (on display ${display_of[$flavour]})"
+    cat "$(flavour_dir "$flavour")/test-output.txt"
+  done
+fi
 
 totals=$(scripts/test-summary.sh "${ran[@]/#/$top/build/}")
 read -r passed failed <<<"$totals"

@@ -14,7 +14,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string dataFile(const std::string& name) { return windowsPath(std::string(VINTROVE_TEST_DATA_DIR) + "/" + name); }
+std::string dataFile(const std::string& name) {
+  std::string path(VINTROVE_TEST_DATA_DIR);
+  return windowsPath(path.append("/").append(name));
+}
 
 FileVerdict verdictOf(const std::string& name) {
   std::string error;

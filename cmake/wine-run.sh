@@ -6,6 +6,12 @@ set -eu
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Debian's wine command starts Wine's 32-bit loader whenever it is installed, and a machine whose
+# kernel runs 64-bit user code only refuses it (exec format error): there Wine starts through its
+# 64-bit loader, which runs the 64-bit programs.
+if [ -z "${WINELOADER:-}" ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+  export WINELOADER=/usr/lib/wine/wine64
+fi
 # The first program that needs a window starts Wine's desktop process (explorer.exe), which
 # inherits that program's stderr and keeps it open for as long as any program uses the desktop:
 # a runner that reads the stderr to its end (CTest) would wait that long. So the program's
@@ -13,6 +19,6 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 trap 'rm -f "$errors"' EXIT
 status=0
-wine "$@" 2>"$errors" || status=$?
+"${WINELOADER:-wine}" "$@" 2>"$errors" || status=$?
 cat "$errors" >&2
 exit "$status"

@@ -7,12 +7,27 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 jobs=${VINTROVE_JOBS:-2}
 
+# Compiled objects are kept beside the setup's downloads, for every clone on the machine (a CI
+# run clones afresh each time): a clone rebuilds only what differs from what was built before.
+# VINTROVE_CCACHE=0 builds without it.
+compiler_cache() {
+  [ "${VINTROVE_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null || return 1
+  export CCACHE_DIR=${VINTROVE_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/vintrove}/ccache
+  export CCACHE_BASEDIR=$top CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-3G}
+  # The precompiled GoogleTest header is built in the build folder each time; its defines and
+  # times are the build's own.
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+}
+
 flavour_dir() { echo "$top/build/$1"; }
 
 configure_flavour() {
   local flavour=$1 dir
   dir=$(flavour_dir "$flavour")
   local args=(-S "$top" -B "$dir" -G Ninja -DVINTROVE_WERROR=ON)
+  local launcher=""
+  compiler_cache && launcher=ccache
+  args+=("-DCMAKE_C_COMPILER_LAUNCHER=$launcher" "-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher")
   case "$flavour" in
     native) args+=(-DCMAKE_BUILD_TYPE=Debug "-DVINTROVE_SANITIZERS=address;undefined") ;;
     tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTROVE_SANITIZERS=thread) ;;
@@ -27,15 +42,26 @@ configure_flavour() {
 # The ThreadSanitizer build runs only the tests that exercise threads.
 tsan_tests=(platform_tests store_tests loader_tests player_tests player_main_tests)
 
-build_flavour() {
-  configure_flavour "$1"
-  local targets=()
-  if [ "$1" = tsan ]; then
-    local t
+# The plug-in, our host and the counting build: what the release zip ships of each width.
+shipped_targets=(vintrove vintrove-host vintrove_counting)
+
+build_flavour() {  # flavour [target...]: everything, or the targets named
+  local flavour=$1 targets=() t
+  shift
+  configure_flavour "$flavour"
+  for t in "$@"; do targets+=(--target "$t"); done
+  if [ "$flavour" = tsan ] && [ $# -eq 0 ]; then
     for t in "${tsan_tests[@]}"; do targets+=(--target "$t"); done
   fi
-  cmake --build "$(flavour_dir "$1")" -j "$jobs" "${targets[@]}"
+  cmake --build "$(flavour_dir "$flavour")" -j "$jobs" "${targets[@]}"
 }
+
+# Some machines run 64-bit user code only: their kernel refuses i386 programs, Wine's 32-bit
+# loader among them. There the win32 build is built, and nothing of it can run.
+runs_32bit_programs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+no_32bit_reason="this machine runs no 32-bit programs (its kernel refuses i386 executables)"
+
+wine_tool() { "$top/cmake/wine-run.sh" "$@"; }  # wineboot, reg, winepath through the loader that runs here
 
 # Virtual X displays for the Windows GUI under Wine; stopped when the calling script exits.
 # Xvfb picks the first display number that is wholly free and reports it (-displayfd): the
@@ -78,10 +104,10 @@ start_wine() {  # [prefix], the build's own by default
   fi
   wine_prefixes+=("$prefix")
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix wineboot </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wine_tool wineboot </dev/null >/dev/null 2>&1 || true
   # Without a window manager on the virtual display, Wine waits 2 s for every managed window
   # to be withdrawn; unmanaged windows close at once.
-  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wine_tool reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }
 
 stop_background() {

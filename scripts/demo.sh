@@ -21,14 +21,18 @@ cd "$top"
 source scripts/common.sh
 
 scripts/setup.sh
-echo "== build win32: the plug-in and our host"
-configure_flavour win32
-cmake --build "$(flavour_dir win32)" -j "$jobs" --target vintrove vintrove-host
+flavour=win32
+if ! runs_32bit_programs; then
+  echo "demo: playing through the 64-bit build: $no_32bit_reason"
+  flavour=win64
+fi
+echo "== build $flavour: the plug-in and our host"
+build_flavour "$flavour" vintrove vintrove-host
 trap stop_background EXIT
 start_virtual_display
 start_wine
 
-bin=$(flavour_dir win32)/bin
+bin=$(flavour_dir "$flavour")/bin
 staged=$(mktemp -d "$top/build/demo.XXXXXX")
 trap 'rm -rf "$staged"; stop_background' EXIT
 # Our host's reasons are its "vintrove-host:" lines; Wine's notes about drive Z: are noise, and
@@ -40,7 +44,7 @@ host() {
   tr -d '\r' <"$errors" | grep -v '^wine: Read access denied for device' >&2 || true
   return "$result"
 }
-echo "== our host loads build/win32/bin/vintrove.dll"
+echo "== our host loads build/$flavour/bin/vintrove.dll"
 host --info "$bin/vintrove.dll" >"$staged/host-info.txt" || fail "our host could not load the plug-in"
 echo "== our host plays $input through the plug-in"
 host --play "$input" --seconds 2 --wav "$staged/demo.wav" --png "$staged/editor.png" "$bin/vintrove.dll" ||

@@ -26,8 +26,7 @@ if ! $verify; then
   scripts/setup.sh
 fi
 for flavour in win32 win64; do
-  configure_flavour "$flavour"
-  cmake --build "$(flavour_dir "$flavour")" -j "$jobs" --target vintrove vintrove-host vintrove_counting
+  build_flavour "$flavour" "${shipped_targets[@]}"
 done
 
 stage="$top/build/release/$name"
@@ -72,15 +71,21 @@ rm -rf "$unpacked"
 mkdir -p "$unpacked/files"
 (cd "$unpacked/files" && cmake -E tar xf "$zip")
 export WINEPREFIX="$unpacked/wineprefix"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wine_prefixes+=("$WINEPREFIX")
+trap stop_background EXIT
 start_virtual_display
 echo "release: a fresh Wine prefix for the unpacked zip"
-wineboot </dev/null >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+wine_tool wineboot </dev/null >/dev/null 2>&1 || true
+wine_tool reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 failures=0
-for width in x86 x64; do
+widths=(x86 x64)
+if ! runs_32bit_programs; then
+  echo "release: the x86 copy is not run here: $no_32bit_reason"
+  widths=(x64)
+fi
+for width in "${widths[@]}"; do
   folder="$unpacked/files/$width"
-  dll=$(winepath -w "$folder/vintrove.dll" 2>/dev/null)
+  dll=$(wine_tool winepath -w "$folder/vintrove.dll" 2>/dev/null)
   read -r -a words <<<"${command%% \"*}"
   echo "release: in $width: ${command%% \"*} \"$dll\""
   if (cd "$folder" && "$top/cmake/wine-run.sh" "${words[0]}.exe" "${words[@]:1}" "$dll" </dev/null \

@@ -12,7 +12,7 @@ download_dir="$cache_dir/downloads"
 apt_updated=false
 
 packages=(
-  cmake ninja-build g++ make pkg-config patch
+  cmake ninja-build g++ make pkg-config patch ccache
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64

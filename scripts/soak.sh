@@ -11,21 +11,25 @@ source scripts/common.sh
 loads=${1:-200}
 
 scripts/setup.sh
-for flavour in win32 win64; do
+flavours=(win32 win64)
+if ! runs_32bit_programs; then
+  echo "soak: win32 not run: $no_32bit_reason"
+  flavours=(win64)
+fi
+for flavour in "${flavours[@]}"; do
   echo "== build $flavour: the plug-in and our host"
-  configure_flavour "$flavour"
-  cmake --build "$(flavour_dir "$flavour")" -j "$jobs" --target vintrove vintrove-host
+  build_flavour "$flavour" vintrove vintrove-host
 done
 trap stop_background EXIT
 start_virtual_display
 start_wine
 failures=0
-for flavour in win32 win64; do
+for flavour in "${flavours[@]}"; do
   bin=$(flavour_dir "$flavour")/bin
   echo "== soak $flavour: $loads loads"
   "$top/cmake/wine-run.sh" "$bin/vintrove-host.exe" --soak "$loads" --media "$top/tests/data" "$bin/vintrove.dll" \
     </dev/null 2> >(grep -v '^wine: Read access denied for device' >&2) | tr -d '\r' ||
     failures=$((failures + 1))
 done
-echo "soak: $((2 - failures)) of 2 widths passed"
+echo "soak: $((${#flavours[@]} - failures)) of ${#flavours[@]} widths passed"
 [ "$failures" -eq 0 ]

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frame_writer.h"
 #include "known_decodes.h"
 #include "layer1_writer.h"
 #include "loaded_file.h"
@@ -184,6 +185,44 @@ TEST(DamagedFiles, TheGarbageFileStoresEachFrameOnce) {
   // libmad decodes 112 of its frames (tests/data/README.md); nothing more is stored.
   EXPECT_EQ(framesOf(loaded), 112 * 1152);
   expectNoRepeatedBlock(loaded);
+}
+
+// The layer I stream with a CRC word after each header, the frames keeping their size (their last
+// two bytes, which the writer's single subband leaves unused, make room); the word is the right
+// one, or 0.
+Bytes withCrcWords(const Bytes& stream, int channels, bool right) {
+  const std::vector<std::size_t> offsets = frameOffsets(stream);
+  Bytes out;
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    const std::size_t begin = offsets[i];
+    const std::size_t end = i + 1 < offsets.size() ? offsets[i + 1] : stream.size();
+    Bytes frame(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.begin() + static_cast<std::ptrdiff_t>(end));
+    frame[1] &= 0xFE;  // protection_bit 0: protected
+    const std::uint16_t crc =
+        mpegCrc(frame.data() + 4, 4 * 32 * channels, mpegCrc(frame.data() + 2, 16));  // header, then allocations
+    const unsigned char word[2] = {static_cast<unsigned char>(right ? crc >> 8 : 0),
+                                   static_cast<unsigned char>(right ? crc & 0xFF : 0)};
+    frame.insert(frame.begin() + 4, word, word + 2);
+    frame.resize(frame.size() - 2);
+    appendBytes(out, frame);
+  }
+  return out;
+}
+
+// CRC words that do not match what they guard: encoders have written such streams, and mpg123 and
+// ffmpeg decode every frame of them; so does the loader, with the samples of the same frames
+// without CRC.
+TEST(DamagedFiles, FramesWhoseCrcWordIsWrongStillPlay) {
+  for (const int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    const Bytes plain = writeLayer1(44100, 192, channels, 100);
+    const Loaded clean = loadBytes(plain);
+    ASSERT_EQ(framesOf(clean), 100 * 384);
+    const Loaded checked = loadBytes(withCrcWords(plain, channels, true));
+    EXPECT_EQ(checked.samples, clean.samples) << "right CRC words";
+    const Loaded wrong = loadBytes(withCrcWords(plain, channels, false));
+    EXPECT_EQ(wrong.samples, clean.samples) << "CRC words of 0";
+  }
 }
 
 // Layer I frames of one rate, so that the stream is one stream with two channel counts.

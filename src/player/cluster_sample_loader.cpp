@@ -143,6 +143,12 @@ float ClusterSampleLoader::sampleAt(int channel, std::int32_t index) const {
   return clusters.sampleAt(channel, index);
 }
 
+// Reads stay below decodedFrames, which never passed frames: the clusters freed are not read.
+void ClusterSampleLoader::trimStore(std::int32_t frames) {
+  clusters.trim(frames);
+  capacity.store(clusters.capacity());
+}
+
 float* ClusterSampleLoader::writableSamples(int channel, std::int32_t at, std::int32_t& room) {
   return clusters.writable(channel, at, room);
 }

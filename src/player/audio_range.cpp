@@ -120,6 +120,13 @@ bool waveAudio(const unsigned char* data, std::int32_t size, AudioRange& range) 
   return true;
 }
 
+// An AIFF or AIFF-C file holds sound samples, no MPEG audio, and its samples read as frame
+// headers just as a WAVE file's do.
+bool isAiff(const unsigned char* data, std::int32_t size) {
+  return size >= 12 && std::memcmp(data, "FORM", 4) == 0 &&
+         (std::memcmp(data + 8, "AIFF", 4) == 0 || std::memcmp(data + 8, "AIFC", 4) == 0);
+}
+
 }  // namespace
 
 std::int64_t id3v2TagSize(const unsigned char* data, std::int32_t size) {
@@ -142,6 +149,10 @@ AudioRange findAudioRange(const unsigned char* data, std::int32_t size) {
   AudioRange range;
   if (data == nullptr || size <= 0) return range;
   range.end = size;
+  if (isAiff(data, size)) {
+    range.begin = range.end;
+    return range;
+  }
   if (waveAudio(data, size, range) && range.size() == 0) return range;
   for (;;) {
     const std::int64_t tag = id3v2TagSize(data + range.begin, range.size());

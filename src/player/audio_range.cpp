@@ -1,5 +1,6 @@
 #include "player/audio_range.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vintrove {
@@ -84,6 +85,48 @@ std::int32_t appendedId3v2Size(const unsigned char* data, std::int32_t size) {
   return total <= size ? static_cast<std::int32_t>(total) : 0;
 }
 
+// Format tags of MPEG audio in a wave file: layer I or II, and layer III.
+constexpr unsigned kWaveMpeg = 0x0050;
+constexpr unsigned kWaveMpegLayer3 = 0x0055;
+
+// A RIFF (or RF64) WAVE file: its audio is the data chunk when the fmt chunk before it names MPEG
+// audio, and nothing otherwise: PCM samples hold byte pairs that read as frame headers, and
+// libmad decodes some of them as frames of loud noise. False when the bytes are no WAVE file.
+bool waveAudio(const unsigned char* data, std::int32_t size, AudioRange& range) {
+  if (size < 12 || (std::memcmp(data, "RIFF", 4) != 0 && std::memcmp(data, "RF64", 4) != 0) ||
+      std::memcmp(data + 8, "WAVE", 4) != 0) {
+    return false;
+  }
+  range.begin = range.end = size;
+  unsigned format = 0;
+  bool haveFormat = false;
+  for (std::int64_t at = 12; at <= std::int64_t{size} - 8;) {
+    const std::int64_t chunk = readLittle32(data + at + 4);
+    const std::int64_t body = at + 8;
+    if (std::memcmp(data + at, "fmt ", 4) == 0 && chunk >= 2 && body + 2 <= size) {
+      format = data[body] | static_cast<unsigned>(data[body + 1]) << 8;
+      haveFormat = true;
+    }
+    if (std::memcmp(data + at, "data", 4) == 0) {
+      // Streaming writers leave the size open (0xFFFFFFFF, or RF64's): the data runs to the end.
+      if (haveFormat && (format == kWaveMpeg || format == kWaveMpegLayer3)) {
+        range.begin = static_cast<std::int32_t>(body);
+        range.end = static_cast<std::int32_t>(std::min<std::int64_t>(size, body + chunk));
+      }
+      return true;
+    }
+    at = body + chunk + (chunk & 1);
+  }
+  return true;
+}
+
+// An AIFF or AIFF-C file holds sound samples, no MPEG audio, and its samples read as frame
+// headers just as a WAVE file's do.
+bool isAiff(const unsigned char* data, std::int32_t size) {
+  return size >= 12 && std::memcmp(data, "FORM", 4) == 0 &&
+         (std::memcmp(data + 8, "AIFF", 4) == 0 || std::memcmp(data + 8, "AIFC", 4) == 0);
+}
+
 }  // namespace
 
 std::int64_t id3v2TagSize(const unsigned char* data, std::int32_t size) {
@@ -106,6 +149,11 @@ AudioRange findAudioRange(const unsigned char* data, std::int32_t size) {
   AudioRange range;
   if (data == nullptr || size <= 0) return range;
   range.end = size;
+  if (isAiff(data, size)) {
+    range.begin = range.end;
+    return range;
+  }
+  if (waveAudio(data, size, range) && range.size() == 0) return range;
   for (;;) {
     const std::int64_t tag = id3v2TagSize(data + range.begin, range.size());
     if (tag == 0) break;

@@ -4,8 +4,11 @@
 //
 // At the start: any number of ID3v2 tags in a row (versions 2.2, 2.3 and 2.4, with or without a
 // footer). At the end, peeled in any order until none is left: ID3v1, APEv2 (with or without its
-// header), Lyrics3v2 and an appended ID3v2 tag with a footer. Only the tags' sizes are read; every
-// size is checked against the bytes that are there before it is believed.
+// header), Lyrics3v2 and an appended ID3v2 tag with a footer. A WAVE file's audio is its data
+// chunk when its format is MPEG audio; a WAVE file of any other format (PCM) holds none, nor does
+// an AIFF file. Only the
+// tags' and chunks' sizes are read; every size is checked against the bytes that are there before
+// it is believed.
 #pragma once
 
 #include <cstdint>

@@ -56,11 +56,14 @@ bool ClusterSampleLoader::play(float** outputs, std::int32_t frames, FixedFrames
   // A new file's rate is known before its first frame is stored; until then the caller may have
   // stepped by the default rate.
   if (sampleRate.load() != forSampleRate) return false;
-  // The last frame this block reads, before any wrap; while decoding, that one must be there.
+  // The last position this block plays, before any wrap; while decoding, every frame read there
+  // must be decoded: the frame itself, or with a kernel the whole window up to taps - lead - 1
+  // frames past it (a frame not decoded yet would read as silence and click).
   const FixedFrames last = position + step * (frames - 1);
-  if (!whole && wholePart(last) >= decoded) return false;
-  const int right = channels.load() > 1 ? 1 : 0;
   const bool exact = step == kOneFrame && (position & (kOneFrame - 1)) == 0;
+  const std::int32_t reach = kernel != nullptr && !exact ? kernel->taps() - kernel->lead() - 1 : 0;
+  if (!whole && std::int64_t{wholePart(last)} + reach >= decoded) return false;
+  const int right = channels.load() > 1 ? 1 : 0;
   if (kernel == nullptr || exact) {
     clusters.readStereo(outputs[0], outputs[1], 0, right, frames, position, step, replace, decoded);
     return true;
@@ -138,6 +141,12 @@ std::int32_t ClusterSampleLoader::heldClusters(int channel) {
 
 float ClusterSampleLoader::sampleAt(int channel, std::int32_t index) const {
   return clusters.sampleAt(channel, index);
+}
+
+// Reads stay below decodedFrames, which never passed frames: the clusters freed are not read.
+void ClusterSampleLoader::trimStore(std::int32_t frames) {
+  clusters.trim(frames);
+  capacity.store(clusters.capacity());
 }
 
 float* ClusterSampleLoader::writableSamples(int channel, std::int32_t at, std::int32_t& room) {

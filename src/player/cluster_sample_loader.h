@@ -46,6 +46,7 @@ class ClusterSampleLoader : public SampleLoader {
 
  protected:
   float* writableSamples(int channel, std::int32_t at, std::int32_t& room) override;
+  void trimStore(std::int32_t frames) override;
   void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
                      std::int32_t total) override;
 

@@ -85,6 +85,18 @@ void ClusterStore::release() {
   ranOutOfMemory_ = false;
 }
 
+void ClusterStore::trim(std::int32_t frames) {
+  const std::int32_t keep = clustersNeeded(frames);
+  for (auto& channel : clusters_) {
+    for (std::int32_t k = keep; k < kMaxClusters; ++k) {
+      if (!channel[k]) continue;
+      channel[k].reset();
+      --held_;
+    }
+  }
+  capacity_ = static_cast<std::int32_t>(std::min<std::int64_t>(capacity_, std::int64_t{keep} * kClusterSize));
+}
+
 std::int32_t ClusterStore::clusterCount(int channel) const {
   if (channel < 0 || channel >= kMaxChannels) {
     return 0;

@@ -32,6 +32,9 @@ class ClusterStore {
   bool grow(int channelCount, std::int32_t newCapacity);
   // Frees every cluster; capacity() keeps its value.
   void release();
+  // Frees the clusters beyond those `frames` frames need (always at least the first);
+  // capacity() comes down to what the clusters left hold. Nothing at or below frames moves.
+  void trim(std::int32_t frames);
 
   // A cluster could not be had since the store was last released.
   bool ranOutOfMemory() const { return ranOutOfMemory_; }

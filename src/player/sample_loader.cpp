@@ -248,6 +248,7 @@ void SampleLoader::decodeFrames(MpegDecoder& decoder, const StreamPlan& plan, bo
     // short by memory.
     std::lock_guard<platform::Lock> guard(storeLock);
     decodedFrames.store(cutShort ? stored : plan.trim.shownAtEnd(stored));
+    trimStore(stored);
   }
   redrawOverview(decodedFrames.load());
 }
@@ -414,6 +415,8 @@ bool SampleLoader::growStore(std::int32_t channelCount, std::int32_t newCapacity
 }
 
 void SampleLoader::releaseStore() { samples.release(); }
+
+void SampleLoader::trimStore(std::int32_t) {}
 
 float* SampleLoader::writableSamples(int channel, std::int32_t at, std::int32_t& room) {
   return samples.writable(channel, at, room);

@@ -113,6 +113,10 @@ class SampleLoader {
   // Where the decoder writes frame `at` of a channel, with room set to the floats that follow
   // contiguously; the two store layouts differ only here. Called under storeLock.
   virtual float* writableSamples(int channel, std::int32_t at, std::int32_t& room);
+  // Gives back the memory the store holds beyond frames, once the decode has ended there (the
+  // first store is made for an estimate, which a file can make many times its length). Called
+  // under storeLock; no read ever looks beyond frames. The contiguous arrays stay as they are.
+  virtual void trimStore(std::int32_t frames);
   // Paints the overview columns of frames from .. to into pixels (none: nothing).
   virtual void paintOverview(unsigned char* pixels, std::int32_t from, std::int32_t to,
                              std::int32_t total);

@@ -94,8 +94,8 @@ double SincKernel::prototype(double t) {
   return 2.0 * kCutoff * sinc * besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) * windowScale;
 }
 
-SincKernel::SincKernel()
-    : own_(new float[static_cast<std::size_t>(kPhases) * 2 * kMaxTaps]) {
+SincKernel::SincKernel() {
+  for (Table& table : own_) table.rows.reset(new float[static_cast<std::size_t>(kPhases) * 2 * kMaxTaps]);
   const SharedTables& tables = sharedTables();
   rows_ = tables.unit.data();
   taps_ = tables.unitTaps;
@@ -116,19 +116,37 @@ void SincKernel::setStep(FixedFrames step) {
     stretch_ = 1.0;
     return;
   }
-  build(stretch);
+  // Keys going back and forth over a rounding boundary find their table still there.
+  for (int i = 0; i < kTables; ++i) {
+    if (own_[i].stretch == stretch) {
+      use(i);
+      return;
+    }
+  }
+  const int older = own_[0].lastUse <= own_[1].lastUse ? 0 : 1;
+  build(own_[older], stretch);
+  use(older);
 }
 
-void SincKernel::build(double stretch) {
+void SincKernel::use(int table) {
+  const Table& chosen = own_[table];
+  rows_ = chosen.rows.get();
+  taps_ = chosen.taps;
+  lead_ = chosen.lead;
+  stretch_ = chosen.stretch;
+  own_[table].lastUse = ++uses_;
+}
+
+void SincKernel::build(Table& table, double stretch) {
   const SharedTables& tables = sharedTables();
   const int half = static_cast<int>(std::ceil(kHalfWidth * stretch));
-  taps_ = std::min(kMaxTaps, roundUpToEight(2 * half));
-  lead_ = half - 1;
+  table.taps = std::min(kMaxTaps, roundUpToEight(2 * half));
+  table.lead = half - 1;
   const double points = kFinePoints / stretch;
   const auto gain = static_cast<float>(1.0 / stretch);
-  fillRows(own_.get(), taps_, lead_, [&](double t) { return gain * tables.fineAt(t * points); });
-  rows_ = own_.get();
-  stretch_ = stretch;
+  fillRows(table.rows.get(), table.taps, table.lead, [&](double t) { return gain * tables.fineAt(t * points); });
+  table.stretch = stretch;
+  ++builds_;
 }
 
 const float* SincKernel::rowFor(std::uint32_t fraction, float& blend) const {

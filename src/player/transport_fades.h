@@ -102,12 +102,12 @@ void TransportFades::addFades(float* left, float* right, std::int32_t n, FixedFr
     }
     for (std::int32_t done = 0; done < n && voice.active;) {
       const std::int32_t frames = std::min(n - done, kMaxRamp);
-      // Without loop a voice stops at the end of the file.
+      // Without loop a voice stops at the end of the file. Measured from the end: near the
+      // largest length, position + advance may pass 2^63.
+      const FixedFrames rest = end - voice.position;
       std::int32_t audible = frames;
-      if (!loop && voice.position + step * frames > end) {
-        audible = voice.position >= end
-                      ? 0
-                      : static_cast<std::int32_t>((end - voice.position + step - 1) / step);
+      if (!loop && step * frames > rest) {
+        audible = rest <= 0 ? 0 : static_cast<std::int32_t>((rest + step - 1) / step);
       }
       if (audible <= 0 || !read(voice.position, step, scratchLeft_, scratchRight_, audible)) {
         voice.active = false;
@@ -116,8 +116,8 @@ void TransportFades::addFades(float* left, float* right, std::int32_t n, FixedFr
       if (!addFalling(voice, left + done, right + done, audible) || audible < frames) {
         voice.active = false;
       }
-      voice.position += step * audible;
-      if (voice.position >= end) voice.position %= end;
+      const FixedFrames advance = step * audible;
+      voice.position = advance >= rest ? (advance - rest) % end : voice.position + advance;
       done += frames;
     }
   }

@@ -13,6 +13,7 @@
 #include "loader_test_support.h"
 #include "player/cluster_sample_loader.h"
 #include "player/overview.h"
+#include "player/store_layout.h"
 #include "player/stream_start.h"
 #include "reference_decode.h"
 #include "temp_file.h"
@@ -181,6 +182,33 @@ TEST(LoaderEstimate, AnInfoFrameCountingNoFramesIsNoCount) {
   ASSERT_FALSE(capacities.empty());
   EXPECT_EQ(capacities[0], static_cast<std::int32_t>(static_cast<float>(estimate) * 1.1f));
   EXPECT_EQ(owner.lengths().back(), 132527);
+}
+
+// The first store is made for the estimate, which the file's opening can make many times its
+// length: here 1000 frames at 32 kbit/s (as an encoder writes silence) before 3000 at 448 kbit/s,
+// so the headers the estimate averages promise 16.5 million frames for 1.5 million. Once the
+// file is decoded the store holds only the clusters its frames need, and they all play.
+TEST(LoaderEstimate, AnEstimateFarBeyondTheFileKeepsNoMemoryOnceItIsDecoded) {
+  std::vector<unsigned char> bytes = writeLayer1(32000, 32, 1, 1000);
+  const std::vector<unsigned char> loud = writeLayer1(32000, 448, 1, 3000);
+  bytes.insert(bytes.end(), loud.begin(), loud.end());
+  const ReferenceDecode reference = referenceDecode(bytes);
+  TempFile file(bytes, ".mp1");
+  RecordingOwner owner;
+  auto loader = makeLoader<ClusterSampleLoader>(&owner);
+  ASSERT_TRUE(loader->start(file.path().c_str()));
+  ASSERT_TRUE(waitForLoad(*loader));
+  constexpr std::int32_t kFrames = 4000 * 384;
+  ASSERT_EQ(loader->getDecodedFrames(), kFrames);
+  ASSERT_EQ(static_cast<std::int32_t>(reference.samples[0].size()), kFrames);
+  EXPECT_EQ(owner.lengths().front(), 16512000) << "32 kbit/s over all the bytes";
+  EXPECT_EQ(loader->heldClusters(0), clustersNeeded(kFrames));
+  EXPECT_EQ(loader->heldClusters(1), 0);
+  EXPECT_GE(loader->getCapacity(), kFrames);
+  EXPECT_LE(loader->getCapacity(), clustersNeeded(kFrames) * kClusterSize);
+  const auto stored = readEverything(*loader);
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_TRUE(stored[0] == reference.samples[0]);
 }
 
 // What the first report shows is known when it is made: a mono file is mono there, not the

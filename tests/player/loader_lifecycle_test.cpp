@@ -14,6 +14,8 @@
 #include "loader_test_support.h"
 #include "platform/message_box.h"
 #include "player/cluster_sample_loader.h"
+#include "player/fixed_frames.h"
+#include "player/sinc_kernel.h"
 #include "reference_decode.h"
 #include "temp_file.h"
 #include "test_data.h"
@@ -86,6 +88,56 @@ TEST(LoaderRead, AheadOfTheDecodingIsSilenceOrNothing) {
   EXPECT_TRUE(loader->read(outputs, 512, 0, 1.0f, true));
   owner.release();
   ASSERT_TRUE(waitForLoad(*loader));
+}
+
+// Smooth playback reads a window of frames around each position, up to 40 frames past it. While
+// the file decodes, a block plays only once every frame of its windows is there: one whose
+// windows reach past the decoded frames waits, and what does play is what the whole file gives.
+TEST(LoaderRead, InterpolatedBlocksWhileDecodingPlayOnlyWhatTheFileWillBe) {
+  RecordingOwner owner;
+  auto loader = makeLoader<ClusterSampleLoader>(&owner);
+  owner.holdAtTick(20000);
+  const std::string path = testDataPath(kShortFile);
+  ASSERT_TRUE(loader->start(path.c_str()));
+  ASSERT_TRUE(owner.waitUntilHeld());
+  const std::int32_t decoded = loader->getDecodedFrames();
+  ASSERT_GT(decoded, 20000);
+  SincKernel kernel;
+  const FixedFrames step = fixedStep(0.91875f);  // a 44.1 kHz file on a 48 kHz host
+  kernel.setStep(step);
+  constexpr std::int32_t kFrames = 256;
+  auto playAt = [&](std::int32_t lastFrame, std::vector<float>& left, std::vector<float>& right) {
+    left.assign(kFrames, 9.0f);
+    right.assign(kFrames, 9.0f);
+    float* outputs[2] = {left.data(), right.data()};
+    const FixedFrames position = wholeFrames(lastFrame) + kOneFrame / 2 - step * (kFrames - 1);
+    return loader->play(outputs, kFrames, position, step, true, loader->loadGeneration(), loader->getSampleRate(),
+                        &kernel);
+  };
+  struct Block {
+    std::int32_t last;  // whole frame of the block's last position, which lies half a frame on
+    bool played;
+    std::vector<float> left, right;
+  };
+  // Windows inside what is decoded, the last one ending on its last frame; the last window
+  // reaching 1 and 38 frames past it.
+  Block blocks[] = {{decoded - 200, false, {}, {}},
+                    {decoded - 41, false, {}, {}},
+                    {decoded - 40, false, {}, {}},
+                    {decoded - 3, false, {}, {}}};
+  for (Block& b : blocks) b.played = playAt(b.last, b.left, b.right);
+  owner.release();
+  ASSERT_TRUE(waitForLoad(*loader));
+  EXPECT_TRUE(blocks[0].played);
+  EXPECT_TRUE(blocks[1].played);
+  for (const Block& b : blocks) {
+    SCOPED_TRACE(decoded - b.last);
+    std::vector<float> left, right;
+    ASSERT_TRUE(playAt(b.last, left, right));
+    if (!b.played) continue;
+    EXPECT_EQ(b.left, left);
+    EXPECT_EQ(b.right, right);
+  }
 }
 
 TEST(LoaderRead, RefusesBadOutputs) {
@@ -287,12 +339,16 @@ TEST_F(LoaderTooBig, AnEstimateBeyondTheLimitStillLoadsAFileWithinIt) {
   RecordingOwner owner;
   auto loader = makeLoader<ClusterSampleLoader>(&owner);
   loader->limitStore(kNarrowMaxFrames);  // the 32-bit build's limit, on any build
+  std::vector<std::int32_t> capacities;
+  owner.onTick([&](std::int32_t) { capacities.push_back(loader->getCapacity()); });
   ASSERT_TRUE(loader->start(file.path().c_str()));
   ASSERT_TRUE(waitForLoad(*loader));
   EXPECT_EQ(WarningBox::shown.load(), 0) << "a file within the limit loads";
   EXPECT_GT(owner.lengths().front(), 100'000'000);
-  EXPECT_EQ(loader->getCapacity(), 100'000'000);
+  ASSERT_FALSE(capacities.empty());
+  EXPECT_EQ(capacities.front(), 100'000'000) << "the first store is made for the limit";
   EXPECT_EQ(loader->getDecodedFrames(), 1200 * 384);
+  EXPECT_EQ(loader->getCapacity(), 500'000) << "and keeps the clusters of its frames only";
 }
 
 // The store refuses to grow (as past its limit): the load ends like a refused allocation. Its

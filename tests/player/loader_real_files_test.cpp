@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frame_writer.h"
 #include "known_decodes.h"
 #include "layer1_writer.h"
 #include "loaded_file.h"
@@ -184,6 +185,122 @@ TEST(DamagedFiles, TheGarbageFileStoresEachFrameOnce) {
   // libmad decodes 112 of its frames (tests/data/README.md); nothing more is stored.
   EXPECT_EQ(framesOf(loaded), 112 * 1152);
   expectNoRepeatedBlock(loaded);
+}
+
+// The layer I stream with a CRC word after each header, the frames keeping their size (their last
+// two bytes, which the writer's single subband leaves unused, make room); the word is the right
+// one, or 0.
+Bytes withCrcWords(const Bytes& stream, int channels, bool right) {
+  const std::vector<std::size_t> offsets = frameOffsets(stream);
+  Bytes out;
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    const std::size_t begin = offsets[i];
+    const std::size_t end = i + 1 < offsets.size() ? offsets[i + 1] : stream.size();
+    Bytes frame(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.begin() + static_cast<std::ptrdiff_t>(end));
+    frame[1] &= 0xFE;  // protection_bit 0: protected
+    const std::uint16_t crc =
+        mpegCrc(frame.data() + 4, 4 * 32 * channels, mpegCrc(frame.data() + 2, 16));  // header, then allocations
+    const unsigned char word[2] = {static_cast<unsigned char>(right ? crc >> 8 : 0),
+                                   static_cast<unsigned char>(right ? crc & 0xFF : 0)};
+    frame.insert(frame.begin() + 4, word, word + 2);
+    frame.resize(frame.size() - 2);
+    appendBytes(out, frame);
+  }
+  return out;
+}
+
+// CRC words that do not match what they guard: encoders have written such streams, and mpg123 and
+// ffmpeg decode every frame of them; so does the loader, with the samples of the same frames
+// without CRC.
+TEST(DamagedFiles, FramesWhoseCrcWordIsWrongStillPlay) {
+  for (const int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    const Bytes plain = writeLayer1(44100, 192, channels, 100);
+    const Loaded clean = loadBytes(plain);
+    ASSERT_EQ(framesOf(clean), 100 * 384);
+    const Loaded checked = loadBytes(withCrcWords(plain, channels, true));
+    EXPECT_EQ(checked.samples, clean.samples) << "right CRC words";
+    const Loaded wrong = loadBytes(withCrcWords(plain, channels, false));
+    EXPECT_EQ(wrong.samples, clean.samples) << "CRC words of 0";
+  }
+}
+
+void putLittle(Bytes& to, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) to.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+// A RIFF WAVE file: a fmt chunk of the given format tag and body, a fact chunk, the data chunk
+// (its size as given, the data's own when 0) and a LIST chunk after it.
+Bytes waveFile(std::uint16_t format, const Bytes& formatRest, const Bytes& data, std::uint32_t dataSize = 0) {
+  Bytes body = {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  putLittle(body, static_cast<std::uint32_t>(2 + formatRest.size()), 4);
+  putLittle(body, format, 2);
+  appendBytes(body, formatRest);
+  appendBytes(body, Bytes{'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0});
+  appendBytes(body, Bytes{'d', 'a', 't', 'a'});
+  putLittle(body, dataSize != 0 ? dataSize : static_cast<std::uint32_t>(data.size()), 4);
+  appendBytes(body, data);
+  if (data.size() % 2 != 0) body.push_back(0);
+  appendBytes(body, Bytes{'L', 'I', 'S', 'T', 8, 0, 0, 0, 'I', 'N', 'F', 'O', 0xFF, 0xFB, 0x90, 0x64});
+  Bytes file = {'R', 'I', 'F', 'F'};
+  putLittle(file, static_cast<std::uint32_t>(body.size()), 4);
+  appendBytes(file, body);
+  return file;
+}
+
+// The samples of a wave file of 16-bit PCM hold byte pairs that read as frame headers (a quiet
+// signal is full of 0xFF bytes), and libmad decodes some of them as frames of noise: these two
+// seconds of noise 55 dB below full scale played 384 frames peaking at 6.3 (16 dB above full
+// scale); a five-minute recording of quiet pink noise, 36 s of noise peaking at 8. They are no
+// MPEG audio: ffmpeg's MP3 decoder finds no header there (mpg123 1.31.2 plays 1536 frames of
+// noise); the loader stores nothing. A wave file of MPEG audio (format 0x55, as ACM encoders
+// write it) is its data chunk: mpg123 and ffmpeg decode the 133,632 frames of the MP3 file in it,
+// also when the data chunk claims more bytes than there are (as streaming writers leave it).
+TEST(WaveFiles, PcmSamplesAreNoMpegAudioAndAnMpegWaveIsItsDataChunk) {
+  std::mt19937 random(7);
+  Bytes pcm;
+  int value = 0;
+  for (int i = 0; i < 2 * 44100; ++i) {
+    value = std::clamp(value + static_cast<int>(random() % 17) - 8, -60, 60);
+    putLittle(pcm, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)), 2);
+  }
+  Bytes pcmFormat;
+  putLittle(pcmFormat, 2, 2);           // channels
+  putLittle(pcmFormat, 44100, 4);       // rate
+  putLittle(pcmFormat, 44100 * 4, 4);   // bytes a second
+  putLittle(pcmFormat, 4, 2);           // block
+  putLittle(pcmFormat, 16, 2);          // bits
+  const Loaded noise = loadBytes(waveFile(1, pcmFormat, pcm), nullptr);
+  EXPECT_EQ(framesOf(noise), 0);
+  // The same samples big-endian in an AIFF file (COMM and SSND chunks) played 3456 frames of
+  // noise; ffmpeg's MP3 decoder finds no header in it either.
+  Bytes aiff = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'A', 'I', 'F', 'F', 'C', 'O', 'M', 'M', 0, 0, 0, 18,
+                0, 2, 0, 1, 0x58, 0x88, 0, 16, 0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0,
+                'S', 'S', 'N', 'D'};
+  const auto ssnd = static_cast<std::uint32_t>(pcm.size() + 8);
+  for (int i = 3; i >= 0; --i) aiff.push_back(static_cast<unsigned char>(ssnd >> (8 * i)));
+  aiff.insert(aiff.end(), 8, 0);
+  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    aiff.push_back(pcm[i + 1]);
+    aiff.push_back(pcm[i]);
+  }
+  const auto form = static_cast<std::uint32_t>(aiff.size() - 8);
+  for (int i = 0; i < 4; ++i) aiff[static_cast<std::size_t>(4 + i)] = static_cast<unsigned char>(form >> (24 - 8 * i));
+  EXPECT_EQ(framesOf(loadBytes(aiff, nullptr)), 0) << "AIFF";
+
+  const Bytes mp3 = readFileBytes(testDataPath("l3_44k1_stereo_128k_notag.mp3"));
+  const Loaded clean = loadBytes(mp3);
+  ASSERT_EQ(framesOf(clean), 133632);
+  Bytes mp3Format;
+  for (const std::uint32_t v : {2u, 44100u, 16000u}) putLittle(mp3Format, v, v == 2 ? 2 : 4);
+  for (const std::uint32_t v : {1u, 0u, 12u, 1u}) putLittle(mp3Format, v, 2);
+  putLittle(mp3Format, 2, 4);
+  for (const std::uint32_t v : {417u, 1u, 1393u}) putLittle(mp3Format, v, 2);
+  for (const std::uint32_t dataSize : {0u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(dataSize);
+    const Loaded wrapped = loadBytes(waveFile(0x55, mp3Format, mp3, dataSize));
+    EXPECT_EQ(wrapped.samples, clean.samples);
+  }
 }
 
 // Layer I frames of one rate, so that the stream is one stream with two channel counts.

@@ -133,6 +133,33 @@ TEST(SincKernel, AboveOneTheCutoffFollowsTheStep) {
   EXPECT_GT(loud, 0.25);
 }
 
+// MIDI keys change the pitch at their frames, up to 128 times in one block, and each change of
+// the rounded step above 1 needs its table (0.2 to 0.5 ms to build natively): keys that go back
+// and forth over a rounding boundary must not build a table at each key, or one block takes tens
+// of milliseconds. A kernel swapped back and forth gives what a kernel fitted once gives.
+TEST(SincKernel, StepsBackAndForthBuildEachTableOnce) {
+  const FixedFrames low = stepOf(1.09), high = stepOf(1.11);
+  SincKernel fresh;
+  fresh.setStep(high);
+  SincKernel kernel;
+  for (int key = 0; key < 128; ++key) kernel.setStep(key % 2 == 0 ? low : high);
+  EXPECT_EQ(kernel.builds(), 2);
+  EXPECT_EQ(kernel.stretch(), fresh.stretch());
+  ASSERT_EQ(kernel.taps(), fresh.taps());
+  std::vector<float> window(static_cast<std::size_t>(kernel.taps()));
+  for (std::size_t i = 0; i < window.size(); ++i) window[i] = static_cast<float>(std::sin(0.3 * static_cast<double>(i)));
+  for (const std::uint32_t fraction : {0u, 0x40000000u, 0x9ABCDEF0u}) {
+    EXPECT_EQ(kernel.value(window.data(), fraction), fresh.value(window.data(), fraction));
+  }
+  // Through the unit table and on to a third stretch, which takes the older of the two.
+  kernel.setStep(stepOf(0.5));
+  kernel.setStep(stepOf(1.5));
+  kernel.setStep(high);
+  EXPECT_EQ(kernel.builds(), 3);
+  kernel.setStep(low);
+  EXPECT_EQ(kernel.builds(), 4);
+}
+
 // Windows gathered from short runs (cluster ends) read the same samples as windows in place.
 TEST(InterpolatedRead, WindowsAcrossRunsReadAsInOnePiece) {
   SincKernel kernel;

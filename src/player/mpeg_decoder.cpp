@@ -18,9 +18,7 @@ MpegDecoder::MpegDecoder() : state_(new (std::nothrow) State) {
     mad_frame_init(&state_->frame);
     mad_synth_init(&state_->synth);
     mad_header_init(&state_->scanHeader);
-    // A CRC word that does not match does not drop the frame: encoders have written wrong ones,
-    // and mpg123 and ffmpeg decode such frames as they are.
-    state_->stream.options = MAD_OPTION_IGNORECRC;
+    state_->stream.options = 0;
   }
 }
 

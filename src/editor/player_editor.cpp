@@ -350,6 +350,8 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     return;
   }
   const std::int32_t tag = control->getTag();
+  // The host may close this editor, or the whole effect, when it hears of the edit.
+  const std::shared_ptr<const EditorLifetime> watch = getLifetime();
   bool reported = false;
   switch (tag) {
     case kOpenTag: {
@@ -368,6 +370,9 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
       // The host hears the press before the slider moves, and only this once.
       reportEditToHost(tag, *control);
       reported = true;
+      if (watch->isOver()) {
+        return;
+      }
       HorizontalSlider* slider = tag == kToStartTag ? positionSlider : pitchSlider;
       if (slider == nullptr) {
         return;
@@ -391,6 +396,9 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
   }
   if (!reported) {
     reportEditToHost(tag, *control);
+    if (watch->isOver()) {
+      return;  // the editor went with its effect
+    }
   }
   if (context != nullptr && editorOpen.load()) {
     control->redrawIfNeeded(*context);

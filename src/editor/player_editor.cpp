@@ -350,6 +350,9 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     return;
   }
   const std::int32_t tag = control->getTag();
+  // The host may close this editor, or the whole effect, when it hears of the edit.
+  const std::shared_ptr<const EditorLifetime> watch = getLifetime();
+  bool reported = false;
   switch (tag) {
     case kOpenTag: {
       // Run once the press is over, from the window's own message, so that neither the button
@@ -364,7 +367,12 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     case kToStartTag:
     case kPitchResetTag: {
       react(tag);
+      // The host hears the press before the slider moves, and only this once.
       reportEditToHost(tag, *control);
+      reported = true;
+      if (watch->isOver()) {
+        return;
+      }
       HorizontalSlider* slider = tag == kToStartTag ? positionSlider : pitchSlider;
       if (slider == nullptr) {
         return;
@@ -386,7 +394,12 @@ void PlayerEditor::controlChanged(DrawContext* context, Control* control) {
     default:
       break;
   }
-  reportEditToHost(tag, *control);
+  if (!reported) {
+    reportEditToHost(tag, *control);
+    if (watch->isOver()) {
+      return;  // the editor went with its effect
+    }
+  }
   if (context != nullptr && editorOpen.load()) {
     control->redrawIfNeeded(*context);
   } else if (context == nullptr) {

@@ -154,6 +154,94 @@ INSTANTIATE_TEST_SUITE_P(
                       LoopCase{"ToggleEffectAndLibrary", Loop::kToggleClick, Closing::kEffectAndLibrary}),
     [](const ::testing::TestParamInfo<LoopCase>& param) { return std::string(param.param.name); });
 
+// A host may also act at once on what a control tells it of its edit: the begin, each new value
+// (automate) or the end. Closing the editor or the whole effect there must leave the press's
+// way back out touching nothing of what went (the poisoned build faults on it), and an editor
+// closed there drives the player no more and ends the edit once.
+struct EditRequestCase {
+  std::string name;
+  Loop loop;
+  std::int32_t opcode;  // 43 begin edit, 0 automate, 44 end edit
+  Closing closing;
+};
+
+class HostClosesWhenToldOfAnEdit : public ::testing::TestWithParam<EditRequestCase> {};
+
+TEST_P(HostClosesWhenToldOfAnEdit, TheHostLivesOnAndNothingOfTheEditorRunsAfterward) {
+  const EditRequestCase& c = GetParam();
+  auto library = std::make_unique<PluginLibrary>(VINTROVE_POISONED_DLL_PATH);
+  ASSERT_TRUE(library->loaded()) << library->error();
+  RecordingHost host;
+  auto session = std::make_unique<EffectSession>(*library);
+  ASSERT_TRUE(session->valid());
+  session->open();
+  session->setSampleRate(44100.0f);
+  session->setBlockSize(kBlockSize);
+  session->resume();
+  session->setParameter(2, 0.75f);
+  auto window = std::make_unique<EditorWindow>(*session);
+  ASSERT_TRUE(window->isOpen());
+  const HWND view = window->view();
+  window->idleFor(100);
+
+  const std::int32_t index = editedParameter(c.loop);
+  std::atomic<bool> closedInside{false};
+  float atTheClose = -1.0f;
+  host.atNextRequest(c.opcode, [&] {
+    closedInside.store(true);
+    atTheClose = session->getParameter(index);
+    switch (c.closing) {
+      case Closing::kEditor: session->closeEditor(); break;
+      case Closing::kEffect: session->close(); break;
+      case Closing::kEffectLeavingTheEditor: session->closeLeavingTheEditor(); break;
+      case Closing::kEffectAndLibrary:
+        session->close();
+        library.reset();
+        break;
+    }
+  });
+  playGesture(*window, c.loop);
+  window->idleFor(200);
+  ASSERT_TRUE(closedInside.load()) << "no request " << c.opcode << " came";
+  EXPECT_FALSE(IsWindow(view)) << "the editor's window outlived its close";
+  EXPECT_TRUE(IsWindow(window->window()));
+  if (c.closing == Closing::kEditor) {
+    EXPECT_EQ(session->getParameter(index), atTheClose) << "the closed editor went on driving parameter " << index;
+    EXPECT_EQ(bracketsOf(host, index), (std::vector<std::string>{"begin", "end"})) << "parameter " << index;
+  }
+  window.reset();
+  session.reset();
+}
+
+std::vector<EditRequestCase> editRequestCases() {
+  const struct {
+    const char* name;
+    Loop loop;
+  } loops[] = {{"Slider", Loop::kSliderDrag}, {"Button", Loop::kButtonHold}, {"Toggle", Loop::kToggleClick}};
+  const struct {
+    const char* name;
+    std::int32_t opcode;
+  } requests[] = {{"BeginEdit", 43}, {"Automate", 0}, {"EndEdit", 44}};
+  const struct {
+    const char* name;
+    Closing closing;
+  } closings[] = {{"Editor", Closing::kEditor}, {"Effect", Closing::kEffect}, {"EffectAndLibrary", Closing::kEffectAndLibrary}};
+  std::vector<EditRequestCase> cases;
+  for (const auto& loop : loops) {
+    for (const auto& request : requests) {
+      for (const auto& closing : closings) {
+        cases.push_back(EditRequestCase{std::string(loop.name) + request.name + closing.name, loop.loop,
+                                        request.opcode, closing.closing});
+      }
+    }
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BeginValueAndEnd, HostClosesWhenToldOfAnEdit, ::testing::ValuesIn(editRequestCases()),
+    [](const ::testing::TestParamInfo<EditRequestCase>& param) { return param.param.name; });
+
 // The file dialog's loop: the host's timer (from which hosts send idle) closes the editor, the
 // effect, or the effect and the library while the dialog is up; then the user cancels it.
 class HostClosesDuringTheDialogOnAPoisonedBuild : public ::testing::TestWithParam<Closing> {};

@@ -47,6 +47,36 @@ TEST(HostDiscipline, AClickOnTheLoopToggleReachesTheHostAsBeginValueEnd) {
   EXPECT_EQ(plugin.host().countOf(0), 0u);
 }
 
+// The to-start and pitch-reset buttons edit Position and Pitch with their press: the host hears
+// one begin, one value and one end per press, the value the parameter then has.
+TEST(HostDiscipline, APressOfToStartOrPitchResetIsOneValueBetweenBeginAndEnd) {
+  PluginSession plugin;
+  plugin.effect().setParameter(2, 0.5f);
+  plugin.effect().setParameter(3, 0.9f);
+  plugin.window().idleFor(50);
+  const struct {
+    POINT button;
+    std::int32_t parameter;
+    float after;
+  } presses[] = {{kToStartButton, 2, 0.0f}, {kPitchResetButton, 3, 0.5f}};
+  for (const auto& press : presses) {
+    SCOPED_TRACE(press.parameter);
+    plugin.host().clear();
+    plugin.clickAt(press.button);
+    plugin.window().idleFor(50);
+    EXPECT_EQ(plugin.parameter(press.parameter), press.after);
+    std::vector<std::int32_t> seen;
+    std::vector<float> reported;
+    for (const HostRequest& r : plugin.host().requests()) {
+      if (r.opcode == 43 || r.opcode == 44 || r.opcode == 0) seen.push_back(r.opcode * 10 + r.index);
+      if (r.opcode == 0) reported.push_back(r.opt);
+    }
+    const std::int32_t p = press.parameter;
+    EXPECT_EQ(seen, (std::vector<std::int32_t>{430 + p, p, 440 + p})) << "begin edit, automate and end edit";
+    EXPECT_EQ(reported, (std::vector<float>{press.after}));
+  }
+}
+
 // The title the user reads. (Wine's dialog checks that a typed name exists before it adds the
 // default extension, so the "mp3" default cannot be shown here.)
 TEST(HostDiscipline, TheDialogAsksForAnMpegAudioFile) {

@@ -23,6 +23,8 @@ struct GuardState {
   ValidationReport* report = nullptr;
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
   void* faultWatcher = nullptr;
+  std::atomic<ULONGLONG> deadline{0};  // when the running test's time is up; 0: none runs
+  unsigned long limitMs = 0;
 };
 
 GuardState state;
@@ -122,6 +124,20 @@ void onAbort(int) {
   endProcess("the plug-in called abort on another thread of the test");
 }
 
+// A test the plug-in does not let return cannot be brought back like a fault: once its time is
+// up the run ends here, from a thread of our own, with the test's FAIL line and the summary.
+void watchOverTests(const std::atomic<bool>& stopping) {
+  while (!stopping.load()) {
+    Sleep(50);
+    const ULONGLONG deadline = state.deadline.load();
+    if (deadline != 0 && GetTickCount64() >= deadline) {
+      char detail[200];
+      std::snprintf(detail, sizeof detail, "the plug-in did not return within %lu s (it hangs)", state.limitMs / 1000);
+      endProcess(detail);
+    }
+  }
+}
+
 }  // namespace
 
 void ValidationReport::line(bool ok, const std::string& name, const std::string& detail) {
@@ -153,14 +169,20 @@ void ValidationReport::finishFatally(const std::string& name, const std::string&
   }
 }
 
-GuardedRunner::GuardedRunner(ValidationReport& report) {
+GuardedRunner::GuardedRunner(ValidationReport& report, unsigned long limitMs) {
   state.report = &report;
   state.thread.store(GetCurrentThreadId());
   state.previousFilter = SetUnhandledExceptionFilter(&lastChance);
   state.faultWatcher = AddVectoredExceptionHandler(1, &noteFault);
+  state.limitMs = limitMs;
+  state.deadline.store(0);
+  if (limitMs > 0) watchdog_ = std::thread(watchOverTests, std::cref(stopping_));
 }
 
 GuardedRunner::~GuardedRunner() {
+  state.deadline.store(0);
+  stopping_.store(true);
+  if (watchdog_.joinable()) watchdog_.join();
   state.armed.store(false);
   if (state.faultWatcher != nullptr) RemoveVectoredExceptionHandler(state.faultWatcher);
   SetUnhandledExceptionFilter(state.previousFilter);
@@ -177,13 +199,16 @@ bool GuardedRunner::run(const std::string& name, const std::function<void()>& te
   std::signal(SIGABRT, &onAbort);
   state.sehChain = currentSehChain();
   if (__builtin_setjmp(state.landing) == 0) {
+    if (state.limitMs > 0) state.deadline.store(GetTickCount64() + state.limitMs);
     state.armed.store(true);
     try {
       test();
       state.armed.store(false);
+      state.deadline.store(0);
       return true;
     } catch (...) {
       state.armed.store(false);
+      state.deadline.store(0);
       if (state.lastFault != 0) {
         describeFault(state.failure, state.lastFault, state.lastFaultAt, nullptr);
       } else {
@@ -192,6 +217,7 @@ bool GuardedRunner::run(const std::string& name, const std::function<void()>& te
     }
   } else {
     restoreSehChain(state.sehChain);
+    state.deadline.store(0);
   }
   if (state.report != nullptr) state.report->line(false, name, std::string("the plug-in ") + state.failure);
   return false;

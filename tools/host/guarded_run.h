@@ -3,10 +3,12 @@
 // a call of std::terminate or abort) into that test's FAIL line. A validator exists to judge
 // broken plug-ins, so the run always goes on and always ends with its summary line; a crash
 // on a thread the guard cannot bring back (another thread of the test) still prints the
-// test's FAIL line and the summary before the process ends with exit code 1.
+// test's FAIL line and the summary before the process ends with exit code 1. So does a test
+// the plug-in keeps from returning (a deadlock, an endless loop) once its time limit is up:
+// such a thread cannot be brought back either.
 //
 //   ValidationReport report("validate");
-//   GuardedRunner runner(report);
+//   GuardedRunner runner(report, 600000);
 //   runner.run("some check", [&] { ...; report.line(ok, "some check", detail); });
 //   return report.finish();
 #pragma once
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace vintrove::testhost {
 
@@ -40,8 +43,12 @@ class ValidationReport {
 
 class GuardedRunner {
  public:
-  // One runner at a time, on the thread that runs the tests.
-  explicit GuardedRunner(ValidationReport& report);
+  // Longest a test may take unless the caller says otherwise.
+  static constexpr unsigned long kDefaultLimitMs = 600000;
+
+  // One runner at a time, on the thread that runs the tests. A test still running after
+  // limitMs ends the process with its FAIL line and the summary (exit code 1); 0: no limit.
+  explicit GuardedRunner(ValidationReport& report, unsigned long limitMs = kDefaultLimitMs);
   ~GuardedRunner();
   GuardedRunner(const GuardedRunner&) = delete;
   GuardedRunner& operator=(const GuardedRunner&) = delete;
@@ -49,6 +56,10 @@ class GuardedRunner {
   // Runs the test. When the plug-in ends it early, prints "FAIL name: the plug-in ..." and
   // answers false; the test's own objects are then abandoned as they were, not destroyed.
   bool run(const std::string& name, const std::function<void()>& test);
+
+ private:
+  std::atomic<bool> stopping_{false};
+  std::thread watchdog_;
 };
 
 }  // namespace vintrove::testhost

@@ -20,6 +20,8 @@
 //       tests the plug-in as strict validators do (see validator.h); one line per test, a
 //       summary, exit code 1 on any failure. --allocations names the allocation-counting build;
 //       without it, the vintrove_counting.dll beside this program is used when there is one.
+//   --test-limit S (with --info or --validate): a step of the plug-in's still running after S
+//       seconds (600 by default) is a hang: its FAIL line and the summary end the run, exit 1.
 #include <windows.h>
 
 #include <algorithm>
@@ -71,6 +73,7 @@ struct Options {
   std::int32_t settleMs = 500;
   std::int32_t loads = 0;
   unsigned seed = 1;
+  double testLimitSeconds = GuardedRunner::kDefaultLimitMs / 1000.0;
 };
 
 int usage() {
@@ -79,7 +82,8 @@ int usage() {
                "       vintrove-host --play FILE [--seconds S] [--rate HZ] [--block N] [--settle MS]\n"
                "                     [--wav OUT.wav] [--png OUT.png] DLL\n"
                "       vintrove-host --soak N --media DIR [--seed K] [--rate HZ] [--block N] DLL\n"
-               "       vintrove-host --validate DLL [--seconds S] [--allocations COUNTING.DLL]\n");
+               "       vintrove-host --validate DLL [--seconds S] [--allocations COUNTING.DLL]\n"
+               "       (--info and --validate take --test-limit S, 600 by default)\n");
   return 2;
 }
 
@@ -110,6 +114,8 @@ bool parseArguments(int argc, char** argv, Options& options) {
       options.block = std::atoi(argv[++i]);
     } else if (arg == "--settle" && hasValue) {
       options.settleMs = std::atoi(argv[++i]);
+    } else if (arg == "--test-limit" && hasValue) {
+      options.testLimitSeconds = std::atof(argv[++i]);
     } else if (arg == "--seed" && hasValue) {
       options.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--wav" && hasValue) {
@@ -123,6 +129,7 @@ bool parseArguments(int argc, char** argv, Options& options) {
     }
   }
   if (options.rate <= 0.0f || options.block <= 0 || options.seconds < 0.0 || options.settleMs < 0) return false;
+  if (!(options.testLimitSeconds >= 1.0 && options.testLimitSeconds <= 86400.0)) return false;
   if (options.mode == Options::kSoak && (options.loads <= 0 || options.media.empty())) return false;
   return true;
 }
@@ -139,9 +146,9 @@ void printRequests(std::FILE* out, const RecordingHost& host) {
 // What a host sees of the effect, then it is closed. Each step runs guarded, so a broken
 // plug-in (no record, a wrong one, a dispatcher that crashes or throws) ends as named FAIL
 // lines and the summary rather than as a crash.
-int runInfo(const std::string& dllPath) {
+int runInfo(const std::string& dllPath, unsigned long limitMs) {
   ValidationReport report("info");
-  GuardedRunner runner(report);
+  GuardedRunner runner(report, limitMs);
   PluginLibrary library(dllPath);
   if (!library.loaded()) {
     report.line(false, "library", library.error());
@@ -519,6 +526,10 @@ std::string countingDllBesideHost() {
   return GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES ? beside : std::string();
 }
 
+unsigned long limitMs(const Options& options) {
+  return static_cast<unsigned long>(options.testLimitSeconds * 1000.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -532,9 +543,10 @@ int main(int argc, char** argv) {
       validation.dll = options.dll;
       validation.seconds = options.secondsGiven ? options.seconds : 2.0;
       validation.countingDll = options.countingDll.empty() ? countingDllBesideHost() : options.countingDll;
+      validation.testLimitMs = limitMs(options);
       return runValidation(validation);
     }
     case Options::kInfo: break;
   }
-  return runInfo(options.dll);
+  return runInfo(options.dll, limitMs(options));
 }

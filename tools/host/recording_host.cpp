@@ -31,11 +31,11 @@ HostInt VINTROVE_HOST_CALL RecordingHost::callback(EffectRecord* effect, std::in
   const HostRequest request{effect, opcode, index, value, ptr, opt};
   RecordingHost* host = currentHost.load();
   if (host != nullptr) host->record(request);
-  if (host != nullptr && opcode == 3) {
+  if (host != nullptr) {
     std::function<void()> action;
     {
       std::lock_guard<std::mutex> guard(host->lock_);
-      action.swap(host->idleAction_);
+      if (opcode == host->actionOpcode_) action.swap(host->action_);
     }
     if (action) action();
   }
@@ -62,9 +62,12 @@ void RecordingHost::record(const HostRequest& request) {
   ++perOpcode_[counterIndex(request.opcode)];
 }
 
-void RecordingHost::atNextIdle(std::function<void()> action) {
+void RecordingHost::atNextIdle(std::function<void()> action) { atNextRequest(3, std::move(action)); }
+
+void RecordingHost::atNextRequest(std::int32_t opcode, std::function<void()> action) {
   std::lock_guard<std::mutex> guard(lock_);
-  idleAction_ = std::move(action);
+  actionOpcode_ = opcode;
+  action_ = std::move(action);
 }
 
 std::vector<HostRequest> RecordingHost::requests() const {

@@ -57,6 +57,9 @@ class RecordingHost {
   // Runs action once, inside the plug-in's next idle request (opcode 3), on the thread that
   // asked: hosts do their own work there, closing editors and effects among it.
   void atNextIdle(std::function<void()> action);
+  // The same inside the plug-in's next request with this opcode (begin edit, automate, end
+  // edit...), before it is answered: a host may react to any request at once.
+  void atNextRequest(std::int32_t opcode, std::function<void()> action);
 
  private:
   void record(const HostRequest& request);
@@ -65,7 +68,8 @@ class RecordingHost {
   std::vector<HostRequest> kept_;
   std::uint64_t total_ = 0;
   std::array<std::uint64_t, kCountedOpcodes + 1> perOpcode_{};
-  std::function<void()> idleAction_;
+  std::int32_t actionOpcode_ = 3;
+  std::function<void()> action_;
 };
 
 const char* hostRequestName(std::int32_t opcode);

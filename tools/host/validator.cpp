@@ -1013,7 +1013,7 @@ std::unique_ptr<EffectSession> checkedEffect(Report& report, GuardedRunner& runn
 int runValidation(const ValidationOptions& options) {
   Report report("validate");
   // Each test runs guarded: whatever the plug-in does inside one ends as that test's FAIL line.
-  GuardedRunner runner(report);
+  GuardedRunner runner(report, options.testLimitMs);
   ValidationMedia media(std::max(2.0, options.seconds * 6.0 + 2.0));
   PluginLibrary library(options.dll);
   if (!library.loaded() || !media.ready()) {

@@ -14,6 +14,8 @@ struct ValidationOptions {
   double seconds = 2.0;
   // The allocation-counting test build of the same plug-in; empty: use dll when it counts.
   std::string countingDll;
+  // A test still running after this long is a hang (guarded_run.h).
+  unsigned long testLimitMs = 600000;
 };
 
 // Answers the process exit code: 0 when every test passed.

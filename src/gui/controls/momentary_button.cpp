@@ -36,11 +36,15 @@ void MomentaryButton::mouseDown(DrawContext& context, Point where) {
     return;
   }
   const float entry = value;
+  // The host runs at each pass (its idle) and whenever it hears of the edit (its begin, the
+  // value, its end); in any of them it may close the editor or the whole effect.
+  const NestedLoopGuard guard(ownerFrame);
   if (context.getButtonState() == kLeftButton) {
-    // Each pass lets the host run, which may close the editor or the whole effect.
-    const NestedLoopGuard guard(ownerFrame);
     if (ownerFrame != nullptr) {
       ownerFrame->beginParameterEdit(tag);
+      if (guard.editorClosed()) {
+        return;  // the close ended the edit
+      }
     }
     do {
       if (isInside(where, bounds)) {
@@ -51,6 +55,9 @@ void MomentaryButton::mouseDown(DrawContext& context, Point where) {
       // Only what has not been drawn yet is news to the listener.
       if (needsRedraw() && listener != nullptr) {
         listener->controlChanged(&context, this);
+        if (guard.editorClosed()) {
+          return;
+        }
       }
       context.getMousePosition(where);
       pumpIdle();
@@ -60,11 +67,17 @@ void MomentaryButton::mouseDown(DrawContext& context, Point where) {
     } while (context.getButtonState() == kLeftButton);
     if (ownerFrame != nullptr) {
       ownerFrame->endParameterEdit(tag);
+      if (guard.editorClosed()) {
+        return;
+      }
     }
   } else {
     value = value == 0.0f ? 1.0f : 0.0f;
     if (listener != nullptr) {
       listener->controlChanged(&context, this);
+      if (guard.editorClosed()) {
+        return;
+      }
     }
   }
   value = 0.0f;

@@ -166,10 +166,14 @@ void Slider::mouseDown(DrawContext& context, Point where) {
 
   float fineBase = value;
   std::int32_t lastState = state;
-  // Each pass lets the host run, which may close the editor or the whole effect.
+  // The host runs at each pass (its idle) and whenever it hears of the edit (its begin, each
+  // value, its end); in any of them it may close the editor or the whole effect.
   const NestedLoopGuard guard(ownerFrame);
   if (ownerFrame != nullptr) {
     ownerFrame->beginParameterEdit(tag);
+    if (guard.editorClosed()) {
+      return;  // the close ended the edit
+    }
     ownerFrame->setFocus(this);
   }
 
@@ -194,6 +198,9 @@ void Slider::mouseDown(DrawContext& context, Point where) {
     }
     clampValue();
     notify(&context);
+    if (guard.editorClosed()) {
+      return;
+    }
     context.getMousePosition(where);
     pumpIdle();
     if (guard.editorClosed()) {

@@ -38,21 +38,26 @@ void ToggleButton::mouseDown(DrawContext& context, Point) {
   // Only a whole 1 counts as on: anything between 0 and 1 turns on. std::trunc keeps values
   // out of int's range (or NaN) defined.
   value = std::trunc(value) != 0.0f ? 0.0f : 1.0f;
-  {
-    // The host may close the editor or the whole effect in its idle.
-    const NestedLoopGuard guard(ownerFrame);
-    pumpIdle();
-    if (guard.editorClosed()) {
-      return;
-    }
+  // The host may close the editor or the whole effect in its idle, and whenever it hears of
+  // the edit (its begin, the value, its end).
+  const NestedLoopGuard guard(ownerFrame);
+  pumpIdle();
+  if (guard.editorClosed()) {
+    return;
   }
   // The host hears the click as one edit of the parameter the toggle drives.
   Frame* frame = ownerFrame;
   if (frame != nullptr) {
     frame->beginParameterEdit(tag);
+    if (guard.editorClosed()) {
+      return;  // the close ended the edit
+    }
   }
   if (listener != nullptr) {
     listener->controlChanged(&context, this);
+    if (guard.editorClosed()) {
+      return;
+    }
   }
   if (frame != nullptr) {
     frame->endParameterEdit(tag);

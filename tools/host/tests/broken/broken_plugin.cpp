@@ -1,7 +1,10 @@
 // Plug-ins broken the ways a validator must survive, one per build (VINTROVE_BROKEN_KIND):
 // 1 main answers null, 2 main answers a record of zeros, 3 every dispatcher call throws a C++
-// exception, 4 the dispatcher writes through a null pointer. The record of 3 and 4 is otherwise
-// well formed, so the validator gets as far as calling through it.
+// exception, 4 the dispatcher writes through a null pointer, 5 the dispatcher never returns (a
+// plug-in deadlocked on its own thread). The record of 3 to 5 is otherwise well formed, so the
+// validator gets as far as calling through it.
+#include <windows.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -27,6 +30,10 @@ HostInt VINTROVE_HOST_CALL faultingDispatcher(EffectRecord*, std::int32_t opcode
                                               float) {
   *nowhere = opcode;
   return 0;
+}
+
+HostInt VINTROVE_HOST_CALL hangingDispatcher(EffectRecord*, std::int32_t, std::int32_t, HostInt, void*, float) {
+  for (;;) Sleep(INFINITE);
 }
 
 void VINTROVE_HOST_CALL process(EffectRecord*, float**, float**, std::int32_t) {}
@@ -59,6 +66,9 @@ extern "C" EffectRecord* VINTROVE_HOST_CALL brokenMain(HostCallback) {
       return &record;
     case 3:
       fillRecord(&throwingDispatcher);
+      return &record;
+    case 5:
+      fillRecord(&hangingDispatcher);
       return &record;
     default:
       fillRecord(&faultingDispatcher);

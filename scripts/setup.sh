@@ -239,8 +239,20 @@ ensure_upstream_source() {  # package tarball sha256 unpacked-folder
   fi
 }
 
+# wine32 runs 32-bit x86 Linux code, which some kernels (virtual machines built without IA32
+# emulation) refuse: then no 32-bit Windows program runs, whatever is installed.
+check_32bit_code() {
+  local loader=/usr/lib/wine/wine reason
+  [ -x "$loader" ] || return 0
+  reason=$("$loader" --version 2>&1 >/dev/null) && return 0
+  grep -q 'Exec format error' <<<"$reason" || return 0
+  log "warning: this machine's kernel cannot run 32-bit programs ($loader: Exec format error), so the win32" \
+    "tests and ./run demo fail here; the native, tsan and win64 builds and tests are not affected"
+}
+
 ensure_i386
 ensure_packages
+check_32bit_code
 ensure_upstream_source libmad libmad_0.15.1b.orig.tar.gz \
   bbfac3ed6bfbc2823d3775ebb931087371e142bb0e9bb1bee51a76a6e0078690 libmad-0.15.1b
 # Google Benchmark for the win32 benchmarks: Debian ships no MinGW build of it.

@@ -12,7 +12,14 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # stderr goes to a file, passed on once the program has ended.
 errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 trap 'rm -f "$errors"' EXIT
+# Debian's `wine` starts its 32-bit loader whenever wine32 is installed, for 64-bit programs too;
+# on a kernel that cannot run 32-bit code that fails at once, so the 64-bit loader is named.
+wine=wine
+if [ "$(command -v wine)" = /usr/bin/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+   ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  wine=/usr/lib/wine/wine64
+fi
 status=0
-wine "$@" 2>"$errors" || status=$?
+"$wine" "$@" 2>"$errors" || status=$?
 cat "$errors" >&2
 exit "$status"

@@ -6,6 +6,14 @@ export WINEPREFIX="$VINTROVE_WINEPREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 jobs=${VINTROVE_JOBS:-2}
+# Debian's `wine` starts its 32-bit loader whenever wine32 is installed, for 64-bit programs too;
+# on a kernel that cannot run 32-bit code that fails at once, so the 64-bit loader is named
+# (cmake/wine-run.sh chooses the same way).
+wine_program=wine
+if [ "$(command -v wine)" = /usr/bin/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+   ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  wine_program=/usr/lib/wine/wine64
+fi
 
 flavour_dir() { echo "$top/build/$1"; }
 
@@ -78,10 +86,18 @@ start_wine() {  # [prefix], the build's own by default
   fi
   wine_prefixes+=("$prefix")
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix wineboot </dev/null >/dev/null 2>&1 || true
-  # Without a window manager on the virtual display, Wine waits 2 s for every managed window
-  # to be withdrawn; unmanaged windows close at once.
-  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix prepare_prefix
+}
+
+# The prefix's settings for unattended runs, on the display it is to use. Without a window
+# manager on the virtual display, Wine waits 2 s for every managed window to be withdrawn;
+# unmanaged windows close at once. A program that crashes would wait for someone to close
+# Wine's crash dialog (until CTest's timeout); without it the debugger prints its backtrace and
+# the program ends.
+prepare_prefix() {
+  $wine_program wineboot </dev/null >/dev/null 2>&1 || true
+  $wine_program reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  $wine_program reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
 }
 
 stop_background() {

@@ -136,8 +136,9 @@ ensure_packages() {
   apt_update
   log "installing $count packages:" $missing
   started=$SECONDS
+  # Another apt (unattended upgrades on a fresh machine, a second setup) is waited for.
   # shellcheck disable=SC2086
-  output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing 2>&1) ||
+  output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends $missing 2>&1) ||
     status=$?
   printf '%s\n' "$output" >>"$apt_log"
   [ "$status" -eq 0 ] && [ -z "$(missing_packages)" ] || install_failed "$output" "$missing"

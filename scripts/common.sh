@@ -104,10 +104,18 @@ start_wine() {  # [prefix], the build's own by default
   fi
   wine_prefixes+=("$prefix")
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix wine_tool wineboot </dev/null >/dev/null 2>&1 || true
-  # Without a window manager on the virtual display, Wine waits 2 s for every managed window
-  # to be withdrawn; unmanaged windows close at once.
-  WINEPREFIX=$prefix wine_tool reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix prepare_prefix
+}
+
+# The prefix's settings for unattended runs, on the display it is to use. Without a window
+# manager on the virtual display, Wine waits 2 s for every managed window to be withdrawn;
+# unmanaged windows close at once. A program that crashes would wait for someone to close
+# Wine's crash dialog (until CTest's timeout); without it the debugger prints its backtrace and
+# the program ends.
+prepare_prefix() {
+  wine_tool wineboot </dev/null >/dev/null 2>&1 || true
+  wine_tool reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  wine_tool reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
 }
 
 stop_background() {

@@ -6,8 +6,17 @@ set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Verified source tarballs are kept for every clone on the machine, so a second clone needs no
-# network: ${VINTROVE_CACHE:-$XDG_CACHE_HOME/vintrove or ~/.cache/vintrove}/downloads.
-cache_dir=${VINTROVE_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/vintrove}
+# network: ${VINTROVE_CACHE:-$XDG_CACHE_HOME/vintrove or ~/.cache/vintrove}/downloads. A relative
+# VINTROVE_CACHE is taken from the folder the command started in; a relative XDG_CACHE_HOME is
+# ignored, as the XDG rules say (it would put the cache in whatever folder we run from).
+if [ -n "${VINTROVE_CACHE:-}" ]; then
+  case $VINTROVE_CACHE in /*) cache_dir=$VINTROVE_CACHE ;; *) cache_dir=$PWD/$VINTROVE_CACHE ;; esac
+else
+  case ${XDG_CACHE_HOME:-} in
+    /*) cache_dir=$XDG_CACHE_HOME/vintrove ;;
+    *) cache_dir=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache/vintrove ;;
+  esac
+fi
 download_dir="$cache_dir/downloads"
 apt_updated=false
 
@@ -127,8 +136,9 @@ ensure_packages() {
   apt_update
   log "installing $count packages:" $missing
   started=$SECONDS
+  # Another apt (unattended upgrades on a fresh machine, a second setup) is waited for.
   # shellcheck disable=SC2086
-  output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing 2>&1) ||
+  output=$(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends $missing 2>&1) ||
     status=$?
   printf '%s\n' "$output" >>"$apt_log"
   [ "$status" -eq 0 ] && [ -z "$(missing_packages)" ] || install_failed "$output" "$missing"
@@ -186,14 +196,16 @@ sha_ok() {  # file sha256
 # upstream tarball matters.
 ensure_upstream_source() {  # package tarball sha256 unpacked-folder
   local package=$1 tarball=$2 sha=$3 unpacked="$top/build/third_party/$4"
-  mkdir -p "$download_dir"
   if ! sha_ok "$download_dir/$tarball" "$sha"; then
+    # Fetched beside the cache and renamed into it, so clones set up at once never see half a file.
+    local work reason
+    if ! mkdir -p "$download_dir" 2>/dev/null || ! work=$(mktemp -d "$download_dir/.fetch.XXXXXX" 2>/dev/null); then
+      log "cannot write the download cache $download_dir; set VINTROVE_CACHE to a folder you can write"
+      exit 1
+    fi
     ensure_source_entries
     apt_update
     log "fetching the upstream source release of $package into $download_dir"
-    # Fetched beside the cache and renamed into it, so clones set up at once never see half a file.
-    local work reason
-    work=$(mktemp -d "$download_dir/.fetch.XXXXXX")
     reason=$(cd "$work" && apt-get source --download-only -qq "$package" 2>&1 >/dev/null) || true
     if [ ! -f "$work/$tarball" ]; then
       local uri
@@ -207,11 +219,13 @@ ensure_upstream_source() {  # package tarball sha256 unpacked-folder
       rm -rf "$work"
       log "could not obtain $tarball; apt says:"
       grep -E '^(E|W): ' <<<"$reason" | head -n 5 | sed 's/^/  /'
+      log "connect this machine to the network and run setup again, or copy $tarball" \
+        "(SHA-256 $sha) from a machine that has it into $download_dir"
       exit 1
     fi
     if ! sha_ok "$work/$tarball" "$sha"; then
       rm -rf "$work"
-      log "$tarball has the wrong SHA-256"
+      log "$tarball from the mirror has the wrong SHA-256, so it was not kept nor unpacked; run setup again later"
       exit 1
     fi
     mv "$work/$tarball" "$download_dir/$tarball"
@@ -226,8 +240,20 @@ ensure_upstream_source() {  # package tarball sha256 unpacked-folder
   fi
 }
 
+# wine32 runs 32-bit x86 Linux code, which some kernels (virtual machines built without IA32
+# emulation) refuse: then no 32-bit Windows program runs, whatever is installed.
+check_32bit_code() {
+  local loader=/usr/lib/wine/wine reason
+  [ -x "$loader" ] || return 0
+  reason=$("$loader" --version 2>&1 >/dev/null) && return 0
+  grep -q 'Exec format error' <<<"$reason" || return 0
+  log "warning: this machine's kernel cannot run 32-bit programs ($loader: Exec format error): the win32" \
+    "build is made but none of it runs here; tests, demo and release check run the 64-bit build"
+}
+
 ensure_i386
 ensure_packages
+check_32bit_code
 ensure_upstream_source libmad libmad_0.15.1b.orig.tar.gz \
   bbfac3ed6bfbc2823d3775ebb931087371e142bb0e9bb1bee51a76a6e0078690 libmad-0.15.1b
 # Google Benchmark for the win32 benchmarks: Debian ships no MinGW build of it.

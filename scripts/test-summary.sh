@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sums test results over build directories: a GoogleTest program counts its test cases (from its
 # XML report), any other CTest test counts once. A program that failed without a report (it
-# crashed) counts as one failure. Prints "passed failed".
+# crashed) counts as one failure, and so does a test CTest could not start. Prints "passed failed".
 set -uo pipefail
 passed=0
 failed=0
@@ -24,6 +24,8 @@ for dir in "$@"; do
       passed=$((passed + total - bad - skipped))
       failed=$((failed + bad))
       if [ "$outcome" = failed ] && [ "$bad" -eq 0 ]; then failed=$((failed + 1)); fi
+    elif [ "$outcome" = disabled ]; then
+      continue
     elif [ "$outcome" = failed ]; then
       failed=$((failed + 1))
     else
@@ -32,7 +34,9 @@ for dir in "$@"; do
   done < <(awk '
     /<testcase / {
       match($0, / name="[^"]*"/); name = substr($0, RSTART + 7, RLENGTH - 8)
-      status = ($0 ~ /status="fail/) ? "failed" : "passed"
+      # A test CTest could not run (no such program, a missing file) is no pass; a disabled
+      # one is not counted at all.
+      status = ($0 ~ /status="(fail|notrun)/) ? "failed" : ($0 ~ /status="disabled"/) ? "disabled" : "passed"
       if ($0 ~ /\/>[ \t]*$/) { print name, status; name = "" }
       next
     }

@@ -289,7 +289,11 @@ int runPlay(const Options& options) {
 // Regular files of a folder, as Windows paths.
 std::vector<std::string> listFiles(const std::string& folder) {
   std::vector<std::string> files;
-  const std::string base = windowsPath(folder);
+  // Full paths: the soak makes the folder the current one, where a relative path means another.
+  std::string base = windowsPath(folder);
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(base.c_str(), MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) base.assign(full, length);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((base + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return files;

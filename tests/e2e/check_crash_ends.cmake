@@ -1,0 +1,8 @@
+# A program that crashes must end within a minute, with a failing exit code.
+execute_process(COMMAND ${RUNNER} ${PROGRAM} TIMEOUT 60 RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+if(result STREQUAL "0")
+  message(FATAL_ERROR "${PROGRAM} did not crash")
+elseif(NOT result MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "${PROGRAM} crashed and was still running after 60 s (${result}): Wine waits on its crash dialog")
+endif()
+message(STATUS "the crash ended the program with exit code ${result}")

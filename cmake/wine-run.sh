@@ -8,8 +8,10 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Debian's wine command starts Wine's 32-bit loader whenever it is installed, and a machine whose
 # kernel runs 64-bit user code only refuses it (exec format error): there Wine starts through its
-# 64-bit loader, which runs the 64-bit programs.
-if [ -z "${WINELOADER:-}" ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+# 64-bit loader, which runs the 64-bit programs. (Another wine first on the PATH is left to
+# choose for itself.)
+if [ -z "${WINELOADER:-}" ] && [ "$(command -v wine)" = /usr/bin/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+   ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   export WINELOADER=/usr/lib/wine/wine64
 fi
 # The first program that needs a window starts Wine's desktop process (explorer.exe), which

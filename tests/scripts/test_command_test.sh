@@ -17,7 +17,8 @@ run_test_command() {  # name, [VAR=value ...]
   printf '#!/usr/bin/env bash\necho "release: stand-in"\nexit "${STUB_RELEASE:-0}"\n' >"$clone/scripts/release.sh"
   local path="$stubs/build:$PATH"
   status=0
-  last_output=$(cd "$clone" && env -u DISPLAY -u VINTROVE_DISPLAY_STARTED PATH="$path" VINTROVE_JOBS=2 "$@" \
+  last_output=$(cd "$clone" && env -u DISPLAY -u VINTROVE_DISPLAY_STARTED PATH="$path" VINTROVE_JOBS=2 \
+    VINTROVE_RUNS_32BIT=1 "$@" \
     ./run test 2>&1) || status=$?
   summary=$(tail -n 1 <<<"$last_output")
 }
@@ -48,6 +49,11 @@ check "a test whose program was never built counts as a failure" \
 run_test_command build-fails STUB_BUILD_FAIL=win64
 check "a Windows flavour whose build fails counts, and so does the release it prevents" \
   eval 'summary_is "11 passed, 2 failed" && status_matches'
+
+# A machine that runs no 32-bit programs: win32 is built, its tests are not run, and say so.
+run_test_command no-32bit VINTROVE_RUNS_32BIT=0 STUB_win32_GTEST=fail-case
+check "without 32-bit programs the win32 tests are not run and not counted: 12 passed, 0 failed" \
+  eval 'summary_is "12 passed, 0 failed" && status_matches && grep -q "win32 tests not run" <<<"$last_output"'
 
 # No X server: the Linux flavours still report, and the Windows ones count as failures.
 no_display_path="$stubs/no-display"

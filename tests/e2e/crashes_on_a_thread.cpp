@@ -14,5 +14,7 @@ int main() {
   if (thread == nullptr) return 2;
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
-  return 0;
+  // Wine now and then lets the faulting thread end and this one go on (seen in about a third of
+  // runs): the program still ends, and with an error.
+  return 3;
 }

@@ -59,16 +59,15 @@ start_release_check() {
   release_pid=$!
 }
 
-# The Windows flavours run in the background, side by side, each on a display and in a Wine
-# prefix of its own: their GUI tests drive the pointer and the keyboard, which one display has
-# only one of, and they spend most of their time waiting for windows rather than computing. The
-# Linux flavours, which compute throughout, run meanwhile, one after the other.
+# The two Windows flavours run side by side, each on a display and in a Wine prefix of its own:
+# their GUI tests drive the pointer and the keyboard, which one display has only one of, and they
+# spend most of their time waiting for windows rather than computing. The Linux flavours go
+# first, on their own, as their tests compute throughout.
 windows=()
-linux=()
 for flavour in "${ran[@]}"; do
   case "$flavour" in
     win*) windows+=("$flavour") ;;
-    *) linux+=("$flavour") ;;
+    *) echo "== test $flavour"; test_flavour "$flavour" ;;
   esac
 done
 # A flavour without a display cannot run its tests: it counts as one failure, and it leaves the
@@ -109,12 +108,6 @@ if [ ${#windows[@]} -gt 0 ]; then
     ) >"$(flavour_dir "$flavour")/test-output.txt" 2>&1 &
     pids+=($!)
   done
-fi
-for flavour in "${linux[@]}"; do
-  echo "== test $flavour"
-  test_flavour "$flavour"
-done
-if [ ${#windows[@]} -gt 0 ]; then
   wait "${pids[@]}"
   for flavour in "${windows[@]}"; do
     echo "== test $flavour (on display ${display_of[$flavour]})"
